@@ -1,0 +1,6 @@
+#include "backend/CMessageSender.h"
+
+CMessageSender::CMessageSender(QObject* parent)
+    : QObject(parent)
+{
+}
