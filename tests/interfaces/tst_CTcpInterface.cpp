@@ -1,0 +1,170 @@
+#include "interfaces/CTcpInterface.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// A loopback listener that accepts nothing and whose backlog is full, so that
+// a further connection attempt is never completed.
+class CStalledListener
+{
+public:
+    CStalledListener()
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length);
+        ::listen(m_listener, 0);
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        for (int i = 0; i < 4; ++i) {
+            const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(filler, reinterpret_cast<sockaddr*>(&address), length);
+            m_fillers.append(filler);
+        }
+    }
+    ~CStalledListener()
+    {
+        for (int filler : m_fillers)
+            ::close(filler);
+        ::close(m_listener);
+    }
+    quint16 port() const { return m_port; }
+
+private:
+    int m_listener = -1;
+    quint16 m_port = 0;
+    QList<int> m_fillers;
+};
+
+} // namespace
+
+class tst_CTcpInterface : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void portName_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::newRow("host only keeps 502") << "192.0.2.7" << "192.0.2.7" << 502;
+        QTest::newRow("host and port") << "localhost:1502" << "localhost" << 1502;
+        QTest::newRow("two colons change only the host") << "a:1:2" << "a" << 502;
+        QTest::newRow("non-numeric port") << "a:xyz" << "a" << 0;
+        QTest::newRow("empty port part") << "a:" << "a" << 0;
+    }
+
+    void portName()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        CTcpInterface tcp;
+        tcp.setPortName(text);
+        QCOMPARE(tcp.host(), host);
+        QCOMPARE(tcp.port(), port);
+        QCOMPARE(tcp.portName(), host);
+    }
+
+    void exchangesBytesWithAPeer()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        CTcpInterface tcp;
+        tcp.setPortName(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
+        QVERIFY(tcp.openPort());
+        QVERIFY(tcp.isPortOpen());
+        QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 2000);
+        QTcpSocket* peer = server.nextPendingConnection();
+
+        QSignalSpy written(&tcp, &CBaseInterface::dataWritten);
+        tcp.sendData("\x00\x01\x00\x00", 4);
+        QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), qint64(4), 2000);
+        QCOMPARE(peer->readAll(), QByteArray("\x00\x01\x00\x00", 4));
+        QVERIFY(written.count() >= 1);
+
+        QByteArray received;
+        connect(&tcp, &CBaseInterface::dataRead, this,
+                [&received](const char* buffer, int n) { received.append(buffer, n); });
+        peer->write(QByteArray::fromHex("000100000005010302002a"));
+        QTRY_COMPARE_WITH_TIMEOUT(received, QByteArray::fromHex("000100000005010302002a"), 2000);
+    }
+
+    void closedPortRefusesQuickly()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = server.serverPort();
+        server.close();
+        CTcpInterface tcp;
+        tcp.setPortName(QStringLiteral("127.0.0.1:%1").arg(port));
+        QVERIFY(!tcp.openPort());
+        QVERIFY(!tcp.isPortOpen());
+    }
+
+    void unansweredConnectGivesUpAfterTimeout()
+    {
+        CStalledListener stalled;
+        CTcpInterface tcp;
+        tcp.setPortName(QStringLiteral("127.0.0.1:%1").arg(stalled.port()));
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QVERIFY(!tcp.openPort());
+        // The bound is the connect time-out; the open must not return before it.
+        QVERIFY(elapsed.elapsed() >= CTcpInterface::CONNECT_TIMEOUT_MS - 100);
+    }
+
+    void reconnectsAfterThePeerDropsTheConnection()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        CTcpInterface tcp;
+        tcp.setPortName(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
+        QVERIFY(tcp.openPort());
+        QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 2000);
+        QTcpSocket* first = server.nextPendingConnection();
+        first->abort();
+        // The interface connects again by itself.
+        QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(tcp.isPortOpen(), 5000);
+    }
+
+    void requestedCloseDoesNotReconnect()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        CTcpInterface tcp;
+        tcp.setPortName(QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
+        QVERIFY(tcp.openPort());
+        QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 2000);
+        delete server.nextPendingConnection();
+        QVERIFY(tcp.closePort());
+        QTRY_VERIFY_WITH_TIMEOUT(!tcp.isPortOpen(), 2000);
+        QTest::qWait(3 * CTcpInterface::RECONNECT_DELAY_MS);
+        QVERIFY(!server.hasPendingConnections());
+        QVERIFY(!tcp.isPortOpen());
+    }
+
+    void sendWhileClosedIsDropped()
+    {
+        CTcpInterface tcp;
+        QSignalSpy written(&tcp, &CBaseInterface::dataWritten);
+        tcp.sendData("\x01", 1);
+        QCOMPARE(written.count(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_CTcpInterface)
+#include "tst_CTcpInterface.moc"
