@@ -1,0 +1,105 @@
+#pragma once
+
+#include "backend/CMessageSender.h"
+#include "interfaces/CBaseInterface.h"
+#include "paramica_export.h"
+#include "protocol/CRequest.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class CBaseInterface;
+class CBaseWidget;
+class CLog;
+class CPluginInterface;
+class CProtocolMaster;
+
+// The one object through which the front end drives the library: it owns the
+// transport and the protocol master, wires them together, routes requests in
+// and answers out, and carries the message hub and the log.
+class PARAMICA_EXPORT CDataBackend : public CMessageSender
+{
+    Q_OBJECT
+
+public:
+    static const QString PLUGIN_PATH;
+    static const QString PLUGIN_PREFIX;
+    static const QString PLUGIN_EXTENSION;
+
+    static CDataBackend* instance();
+
+    bool openInterface(ENUM_INTERFACE_TYPE type, const QString& portName, uchar address);
+    bool openInterface(uchar address);
+    bool closeInterface();
+    void setComProtocol(ENUM_PROTOCOL_TYPE type);
+    void setInterfaceSettings(const STRUCT_SERIAL_SETTINGS& settings);
+    STRUCT_SERIAL_SETTINGS interfaceSettings() const { return m_serialSettings; }
+    bool isConnected() const;
+    QString portName() const;
+    ENUM_INTERFACE_TYPE currentInterfaceType() const;
+    // The current master, for front ends that watch its answers; null until
+    // setComProtocol.
+    CProtocolMaster* protocolMaster() const { return m_protocolMaster; }
+
+    // Plug-ins from the plug-in directory below the application directory.
+    void loadPlugins();
+    void loadPlugins(const QString& directory);
+    int pluginCount() const { return m_pluginInstances.size(); }
+    bool activatePlugin(const QString& id);
+    QString pluginName() const;
+    QList<CBaseWidget*> pluginWidgets() const;
+    QStringList getDeviceFlashNames(const QString& name) const;
+    QObject* deviceFront() const;
+    bool setupPlugin(const QString& text);
+
+signals:
+    void interfaceReseted();
+    void restartProtocolStateMachine();
+    void deviceActivated(QString name);
+    void deviceDeactivated();
+    void deviceChecked(bool state);
+    void deviceConnected(bool state);
+    void log(QString line);
+    void dateTimeResponse(QByteArray data);
+    void programDataResponse(QByteArray data);
+    void errorLogResponse(QByteArray data);
+    void ioMappingResponse(QByteArray data);
+    void recordResponse(QByteArray data);
+    void deviceAckResponse();
+    void deviceNackResponse();
+    void deviceIdCheck(QString productCode, QString version);
+    void deviceIdRead(QString productCode, QString version);
+    void firmwareUpdateStarted();
+    void firmwareUpdateFinished(int result);
+    void firmwareUpdateProgress(int percent);
+    void dataRead();
+    void dataWritten();
+
+public slots:
+    void resetInterface();
+    void interfaceError();
+    void scanDevice();
+    void readDid();
+    void writeGotoBl(ushort modus);
+    void cyclicReadPabChanged(bool state);
+    void buildRequests(const QList<CRequest>& requests);
+    void buildRequest(const CRequest& request);
+    void updateFirmware(const QString& fileName, bool withChecks);
+    void abortUpdateFirmware();
+    void scanResponse(const QStringList& entries);
+    void didResponse(const QStringList& entries);
+    void setDeviceAddress(uchar address);
+
+private:
+    CDataBackend();
+
+    static CDataBackend* Instance;
+
+    CPluginInterface* m_plugin = nullptr;
+    CProtocolMaster* m_protocolMaster = nullptr;
+    CBaseInterface* m_interface = nullptr;
+    CLog* m_log = nullptr;
+    QList<QObject*> m_pluginInstances;
+    STRUCT_SERIAL_SETTINGS m_serialSettings;
+};

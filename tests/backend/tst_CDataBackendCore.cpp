@@ -1,0 +1,175 @@
+#include "backend/CDataBackend.h"
+#include "protocol/CProtocolMaster.h"
+#include "support/CSocatPtyPair.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+// The back end as the front end sees it: one object that wires a transport to
+// a protocol master. A QTcpServer on loopback plays the device.
+class tst_CDataBackendCore : public QObject
+{
+    Q_OBJECT
+
+private:
+    CDataBackend* m_backend = nullptr;
+    QTcpServer* m_server = nullptr;
+
+    QTcpSocket* connectOverTcp()
+    {
+        m_backend->setComProtocol(PROTOCOL_MODBUS_TCP);
+        if (!m_backend->openInterface(INTERFACE_TCP, QStringLiteral("127.0.0.1:%1").arg(m_server->serverPort()), 1))
+            return nullptr;
+        if (!QTest::qWaitFor([this] { return m_server->hasPendingConnections(); }, 2000))
+            return nullptr;
+        return m_server->nextPendingConnection();
+    }
+
+private slots:
+    void initTestCase() { m_backend = CDataBackend::instance(); }
+
+    void init()
+    {
+        m_server = new QTcpServer;
+        QVERIFY(m_server->listen(QHostAddress::LocalHost, 0));
+    }
+
+    void cleanup()
+    {
+        m_backend->closeInterface();
+        delete m_server;
+    }
+
+    void isOneNamedObject()
+    {
+        QCOMPARE(CDataBackend::instance(), m_backend);
+        QCOMPARE(m_backend->objectName(), QStringLiteral("Paramica_Backend"));
+        QVERIFY(!m_backend->parent());
+    }
+
+    void withoutInterface()
+    {
+        QVERIFY(!m_backend->isConnected());
+        QVERIFY(m_backend->portName().isEmpty());
+        QCOMPARE(m_backend->currentInterfaceType(), INTERFACE_NONE);
+        QVERIFY(!m_backend->openInterface(1));
+        QVERIFY(m_backend->closeInterface());
+    }
+
+    void telegramsTravelBothWays()
+    {
+        QSignalSpy logs(m_backend, &CDataBackend::log);
+        QTcpSocket* device = connectOverTcp();
+        QVERIFY(device);
+        QVERIFY(m_backend->isConnected());
+        QCOMPARE(m_backend->portName(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(m_backend->currentInterfaceType(), INTERFACE_TCP);
+        QTRY_VERIFY(!logs.isEmpty());
+        QVERIFY(logs.last().first().toString().endsWith(QStringLiteral(", Interface 127.0.0.1 connected.")));
+
+        QSignalSpy answers(m_backend->protocolMaster(), &CProtocolMaster::dataResponse);
+        QSignalSpy received(m_backend, &CDataBackend::dataRead);
+        m_backend->buildRequest(CRequest(REQUEST_READ_GENERIC, 3, 0x0010, 2));
+        QTRY_VERIFY_WITH_TIMEOUT(device->bytesAvailable() >= 12, 2000);
+        const QByteArray telegram = device->readAll();
+        QCOMPARE(telegram.mid(2), QByteArray::fromHex("0000000601030010 0001"));
+
+        QByteArray answer = telegram.left(2) + QByteArray::fromHex("00000005010302abcd");
+        device->write(answer);
+        QVERIFY(answers.wait(2000));
+        QCOMPARE(answers.first().first().toByteArray(), QByteArray::fromHex("0010abcd"));
+        QCOMPARE(received.count(), 1);
+    }
+
+    void masterWarningsReachTheFrontEnd()
+    {
+        QTcpSocket* device = connectOverTcp();
+        QVERIFY(device);
+        QSignalSpy warnings(m_backend, &CMessageSender::warningMessage);
+        QSignalSpy nacks(m_backend, &CDataBackend::deviceNackResponse);
+        m_backend->buildRequest(CRequest(REQUEST_READ_GENERIC, 3, 0x0020, 2));
+        QTRY_VERIFY_WITH_TIMEOUT(device->bytesAvailable() >= 12, 2000);
+        const QByteArray telegram = device->readAll();
+        device->write(telegram.left(2) + QByteArray::fromHex("000000030183 02"));
+        QVERIFY(warnings.wait(2000));
+        QCOMPARE(warnings.first().at(0).toString(), QStringLiteral("Device communication"));
+        QVERIFY(warnings.first().at(1).toString().contains(QStringLiteral("Illegal Data Address")));
+        QCOMPARE(nacks.count(), 1);
+    }
+
+    void requestsWhileClosedAreDropped()
+    {
+        m_backend->setComProtocol(PROTOCOL_MODBUS_TCP);
+        m_backend->buildRequest(CRequest(REQUEST_READ_GENERIC, 3, 0, 2));
+        m_backend->buildRequests({CRequest(REQUEST_READ_GENERIC, 3, 0, 2)});
+        QCOMPARE(m_backend->protocolMaster()->queuedCount(), 0);
+    }
+
+    void reopeningTheSameTypeKeepsTheConnection()
+    {
+        QTcpSocket* device = connectOverTcp();
+        QVERIFY(device);
+        QVERIFY(m_backend->openInterface(INTERFACE_TCP, QStringLiteral("127.0.0.1:1"), 1));
+        QTest::qWait(50);
+        QVERIFY(!m_server->hasPendingConnections());
+        QCOMPARE(device->state(), QAbstractSocket::ConnectedState);
+    }
+
+    void changingTheProtocolClosesTheInterface()
+    {
+        QVERIFY(connectOverTcp());
+        CProtocolMaster* tcpMaster = m_backend->protocolMaster();
+        m_backend->setComProtocol(PROTOCOL_MODBUS_TCP);
+        QCOMPARE(m_backend->protocolMaster(), tcpMaster); // same protocol: nothing happens
+        QVERIFY(m_backend->isConnected());
+
+        QSignalSpy logs(m_backend, &CDataBackend::log);
+        m_backend->setComProtocol(PROTOCOL_MODBUS_RTU);
+        QVERIFY(!m_backend->isConnected());
+        QCOMPARE(m_backend->currentInterfaceType(), INTERFACE_NONE);
+        QCOMPARE(m_backend->protocolMaster()->type(), PROTOCOL_MODBUS_RTU);
+        QVERIFY(logs.last().first().toString().endsWith(QStringLiteral("Interface 127.0.0.1 disconnected.")));
+    }
+
+    void failedOpenIsLoggedAndDeletesTheTransport()
+    {
+        const quint16 closedPort = m_server->serverPort();
+        m_server->close();
+        m_backend->setComProtocol(PROTOCOL_MODBUS_TCP);
+        QSignalSpy logs(m_backend, &CDataBackend::log);
+        QVERIFY(!m_backend->openInterface(INTERFACE_TCP, QStringLiteral("127.0.0.1:%1").arg(closedPort), 1));
+        QCOMPARE(m_backend->currentInterfaceType(), INTERFACE_NONE);
+        QVERIFY(logs.last().first().toString().endsWith(QStringLiteral("Could not connect interface 127.0.0.1.")));
+
+        QVERIFY(!m_backend->openInterface(INTERFACE_SERIAL, QStringLiteral("/dev/paramica-no-such-port"), 1));
+        QCOMPARE(m_backend->currentInterfaceType(), INTERFACE_NONE);
+    }
+
+    void serialResetReopensThePort()
+    {
+        CSocatPtyPair pty;
+        QVERIFY(pty.isValid());
+        m_backend->setComProtocol(PROTOCOL_MODBUS_RTU);
+        QVERIFY(m_backend->openInterface(INTERFACE_SERIAL, pty.libraryEnd(), 1));
+        QCOMPARE(m_backend->currentInterfaceType(), INTERFACE_SERIAL);
+        QSignalSpy reset(m_backend, &CDataBackend::interfaceReseted);
+        m_backend->resetInterface();
+        QCOMPARE(reset.count(), 1);
+        QVERIFY(m_backend->isConnected());
+    }
+
+    void tcpResetLeavesThePortAlone()
+    {
+        QTcpSocket* device = connectOverTcp();
+        QVERIFY(device);
+        QSignalSpy reset(m_backend, &CDataBackend::interfaceReseted);
+        m_backend->resetInterface();
+        QCOMPARE(reset.count(), 1);
+        QVERIFY(m_backend->isConnected());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_CDataBackendCore)
+#include "tst_CDataBackendCore.moc"
