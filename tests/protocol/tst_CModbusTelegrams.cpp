@@ -1,0 +1,163 @@
+#include "protocol/CModbusMaster.h"
+#include "protocol/CRC16.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+// Telegrams as the Modbus master puts them on the line. TCP frames carry no
+// checksum, so they show the payload builders byte for byte; RTU adds the CRC.
+class tst_CModbusTelegrams : public QObject
+{
+    Q_OBJECT
+
+    // The first telegram the master sends for the request, or empty if it
+    // builds none.
+    static QByteArray sentTelegram(CModbusMaster& master, const CRequest& request)
+    {
+        QByteArray sent;
+        connect(&master, &CProtocolMaster::write, &master,
+                [&sent](const char* buffer, int count) { sent = QByteArray(buffer, count); });
+        master.buildRequest(request);
+        if (master.queuedCount() == 0)
+            return QByteArray();
+        QSignalSpy written(&master, &CProtocolMaster::write);
+        written.wait(1000);
+        return sent;
+    }
+
+private slots:
+    void crcVectors_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("crc");
+        QTest::newRow("empty") << QByteArray() << 0xFFFF;
+        QTest::newRow("check string") << QByteArray("123456789") << 0x374B;
+        QTest::newRow("read request") << QByteArray::fromHex("01030000000a") << 0xC5CD;
+        QTest::newRow("single byte") << QByteArray::fromHex("01") << 0x7E80;
+    }
+
+    void crcVectors()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, crc);
+        QCOMPARE(int(CRC16::calc_crc(bytes)), crc);
+        QCOMPARE(int(CRC16::calc_crc(bytes.constData(), uint(bytes.size()))), crc);
+    }
+
+    void rtuReadRequest()
+    {
+        CModbusMaster master(PROTOCOL_MODBUS_RTU);
+        QCOMPARE(sentTelegram(master, CRequest(REQUEST_READ_PARA, 3, 0, 20)), QByteArray::fromHex("01030000000ac5cd"));
+    }
+
+    void rtuFrameUsesTheDeviceAddress()
+    {
+        CModbusMaster master(PROTOCOL_MODBUS_RTU);
+        master.setDeviceAddress(17);
+        const QByteArray frame = sentTelegram(master, CRequest(REQUEST_READ_PARA, 3, 0x0400, 20));
+        QCOMPARE(frame.left(6), QByteArray::fromHex("11030400000a"));
+        const quint16 crc = CRC16::calc_crc(frame.left(6));
+        QCOMPARE(frame.mid(6), QByteArray::fromHex(QByteArray::number(crc, 16).rightJustified(4, '0')));
+    }
+
+    void tcpTelegrams_data()
+    {
+        QTest::addColumn<CRequest>("request");
+        QTest::addColumn<QByteArray>("afterTransaction");
+
+        QTest::newRow("read") << CRequest(REQUEST_READ_PARA, 3, 0, 20)
+                              << QByteArray::fromHex("000000060103" "0000000a");
+        QTest::newRow("read odd byte length rounds down")
+            << CRequest(REQUEST_READ_GENERIC, 4, 0x0100, 5) << QByteArray::fromHex("000000060104" "01000002");
+        QTest::newRow("device identification")
+            << CRequest(REQUEST_READ_DEVICE_ID, 0x2B) << QByteArray::fromHex("00000005012b" "0e0100");
+        QTest::newRow("read/write") << CRequest(REQUEST_READ_WRITE_COMMISSIONING, 23, 0x10, 4, 0x20, 2,
+                                                QByteArray::fromHex("1234"))
+                                    << QByteArray::fromHex("0000000d0117" "0010000200200001021234");
+        QTest::newRow("write multiple") << CRequest(REQUEST_WRITE_PARA, 16, 0, 0, 0x30, 4,
+                                                    QByteArray::fromHex("00010002"))
+                                        << QByteArray::fromHex("0000000b0110" "003000020400010002");
+        QTest::newRow("write single, value in host order")
+            << CRequest(REQUEST_WRITE_GENERIC_SINGLE, 6, 0, 0, 0x40, 2, QByteArray::fromHex("3412"))
+            << QByteArray::fromHex("000000060106" "00401234");
+        QTest::newRow("clear error log") << CRequest(REQUEST_CLEAR_ERRORLOG, 6, 0, 0, 0x41, 2,
+                                                     QByteArray::fromHex("0100"))
+                                         << QByteArray::fromHex("000000060106" "00410001");
+        QTest::newRow("go to boot loader") << CRequest(REQUEST_GOTO_BOOTLOADER, 0x57, 0, 0, 0x5000, 2,
+                                                       QByteArray::fromHex("0100"))
+                                           << QByteArray::fromHex("0000000d0157" "5000000306" "04c1a93e" "0001");
+        QTest::newRow("go to application") << CRequest(REQUEST_GOTO_APPLICATION, 0x57, 0, 0, 0x5000, 2,
+                                                       QByteArray::fromHex("0200"))
+                                           << QByteArray::fromHex("0000000d0157" "5000000306" "04c1a93e" "0002");
+
+        const QByteArray none;
+        QTest::newRow("read of no bytes") << CRequest(REQUEST_READ_PARA, 3, 0, 0) << none;
+        QTest::newRow("write of no bytes") << CRequest(REQUEST_WRITE_PARA, 16, 0, 0, 0x30, 0) << none;
+        QTest::newRow("single write of three bytes")
+            << CRequest(REQUEST_WRITE_GENERIC_SINGLE, 6, 0, 0, 0x40, 2, QByteArray::fromHex("010203")) << none;
+        QTest::newRow("go-to with wrong length")
+            << CRequest(REQUEST_GOTO_BOOTLOADER, 0x57, 0, 0, 0x5000, 4, QByteArray::fromHex("01000000")) << none;
+        QTest::newRow("generic read/write has no builder")
+            << CRequest(REQUEST_READ_WRITE_GENERIC, 23, 0x10, 2, 0x20, 2, QByteArray::fromHex("0001")) << none;
+        QTest::newRow("update telegrams come only from the flasher")
+            << CRequest(REQUEST_FIRMWARE_UPDATE, 0x59, 0, 0, 0, 2, QByteArray::fromHex("0001")) << none;
+    }
+
+    void tcpTelegrams()
+    {
+        QFETCH(CRequest, request);
+        QFETCH(QByteArray, afterTransaction);
+        CModbusMaster master(PROTOCOL_MODBUS_TCP);
+        const QByteArray frame = sentTelegram(master, request);
+        if (afterTransaction.isEmpty()) {
+            QVERIFY(frame.isEmpty());
+            return;
+        }
+        QCOMPARE(frame.left(2), QByteArray::fromHex("0001")); // first telegram of this master
+        QCOMPARE(frame.mid(2), afterTransaction);
+    }
+
+    void tcpTransactionCounts()
+    {
+        CModbusMaster master(PROTOCOL_MODBUS_TCP);
+        QList<QByteArray> frames;
+        connect(&master, &CProtocolMaster::write, &master,
+                [&frames](const char* buffer, int count) { frames.append(QByteArray(buffer, count)); });
+        master.buildRequest(CRequest(REQUEST_WRITE_PARA, 16, 0, 0, 0x30, 2, QByteArray::fromHex("0001")));
+        master.buildRequest(CRequest(REQUEST_WRITE_PARA, 16, 0, 0, 0x30, 2, QByteArray::fromHex("0002")));
+        QTRY_COMPARE_WITH_TIMEOUT(frames.size(), 1, 1000);
+        // An unanswered write is dropped after its first time-out: the next follows.
+        QTRY_COMPARE_WITH_TIMEOUT(frames.size(), 2, 5000);
+        QCOMPARE(frames.at(0).left(2), QByteArray::fromHex("0001"));
+        QCOMPARE(frames.at(1).left(2), QByteArray::fromHex("0002"));
+    }
+
+    void exceptionNames_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("0") << 0 << "-";
+        QTest::newRow("2") << 2 << "Illegal Data Address";
+        QTest::newRow("7") << 7 << "Negative Acknowledge";
+        QTest::newRow("8") << 8 << "-";
+        QTest::newRow("9") << 9 << "-";
+        QTest::newRow("11") << 11 << "Gateway Target Device Failed to Respond";
+        QTest::newRow("12") << 12 << "-";
+    }
+
+    void exceptionNames()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, name);
+        QCOMPARE(CModbusMaster::exceptionName(code), name);
+    }
+
+    void byteOrderHelpers()
+    {
+        QCOMPARE(Modbus::swap_short(0x1234), ushort(0x3412));
+        QCOMPARE(Modbus::swap_long(0x04C1A93Eu), 0x3EA9C104u);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_CModbusTelegrams)
+#include "tst_CModbusTelegrams.moc"
