@@ -8,7 +8,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
-#include <QTest>
+#include <QtDebug>
 
 class CSimulatorProcess
 {
@@ -65,8 +65,7 @@ private:
             if (match.hasMatch())
                 return match;
         }
-        QWARN(qPrintable(QStringLiteral("simulator did not start: %1")
-                             .arg(QString::fromLocal8Bit(output + m_process.readAllStandardError()))));
+        qWarning("simulator did not start: %s", qPrintable(QString::fromLocal8Bit(output + m_process.readAllStandardError())));
         return match;
     }
 
