@@ -1,0 +1,48 @@
+#pragma once
+
+#include "paramica_export.h"
+#include "xml/CBitDescription.h"
+#include "xml/CElement.h"
+#include "xml/CElementClass.h"
+
+#include <QByteArray>
+#include <QColor>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class CItem;
+
+// Second base of the item models built from a device description: the list
+// and bitfield definitions an item's texts and bits come from, and the
+// interface through which the back end sets a model up and feeds it.
+class PARAMICA_EXPORT CParamicaModel
+{
+public:
+    static const QColor TABLE_CAPTION_COLOR;
+
+    virtual ~CParamicaModel() = default;
+
+    // True when a line's data type matches no type name (the line gets no row).
+    virtual bool setupModel(const QList<CElementClass>& classes) = 0;
+    virtual void setupTranslationTexts(const QHash<QString, QHash<QString, QString>>& texts) = 0;
+    virtual void setReadOnly(bool state) = 0;
+    virtual void newMultipleData(QByteArray data) = 0;
+    virtual QList<CItem*> itemsWithFeatures(const QStringList& features) const = 0;
+    virtual void itemValueChanged() = 0;
+
+    void setupListEntries(const QList<QHash<QString, QString>>& entries);
+    void setupBitfieldEntries(const QList<CElement>& entries);
+    // Comma-separated texts of the list item with this object name.
+    QString listEntry(const QString& name) const;
+    // Bit groups of the bitfield item with this object name, by first bit.
+    BitfieldDescription bitfieldEntries(const QString& name) const;
+
+    bool isReadOnly() const { return m_readOnly; }
+
+protected:
+    bool m_readOnly = false;
+    QList<QHash<QString, QString>> m_listEntries;
+    QList<CElement> m_bitfieldEntries;
+};

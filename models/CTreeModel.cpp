@@ -1,0 +1,580 @@
+#include "models/CTreeModel.h"
+
+#include "items/CItem.h"
+
+#include <QFont>
+
+#include <algorithm>
+
+namespace {
+const QString FEATURE_FC_RD = QStringLiteral("FC_RD");
+const QString FEATURE_FC_WR = QStringLiteral("FC_WR");
+const QString FEATURE_FC_WRS = QStringLiteral("FC_WRS");
+const QString FEATURE_FC_RW = QStringLiteral("FC_RW");
+const QString ADDRESS_RD = QStringLiteral("Address_RD");
+const QString ADDRESS_WR = QStringLiteral("Address_WR");
+const QString ADDRESS_WRS = QStringLiteral("Address_WRS");
+const QString ADDRESS_RW = QStringLiteral("Address_RW");
+const QString MODEL_DEVICE_INFO = QStringLiteral("DeviceInfo");
+const QString MODEL_PARAMETER = QStringLiteral("Parameter");
+const QString MODEL_SETUP = QStringLiteral("Setup");
+const QString MODEL_PAB_PART = QStringLiteral("PabOut");
+const int BOLD = 75;
+// Read-write answers of unknown length are one register.
+const quint16 DEFAULT_READ_LENGTH = 2;
+
+bool isUnsigned(const QVariant& value)
+{
+    return value.userType() == QMetaType::UInt;
+}
+
+bool isRanged(int type)
+{
+    switch (type) {
+    case CItem::TYPE_INT16_T:
+    case CItem::TYPE_UINT16_T:
+    case CItem::TYPE_INT8_T:
+    case CItem::TYPE_UINT8_T:
+    case CItem::TYPE_INT32_T:
+    case CItem::TYPE_UINT32_T:
+    case CItem::TYPE_REAL:
+    case CItem::TYPE_VERSION16_T:
+    case CItem::TYPE_VERSION32_T:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isStructural(const CItem* item)
+{
+    return item->type() == CItem::TYPE_OBJECT || item->type() == CItem::TYPE_GROUP;
+}
+
+bool is16BitType(int type)
+{
+    switch (type) {
+    case CItem::TYPE_INT16_T:
+    case CItem::TYPE_UINT16_T:
+    case CItem::TYPE_BOOL:
+    case CItem::TYPE_LIST16_T:
+    case CItem::TYPE_PASSWORD:
+    case CItem::TYPE_VERSION16_T:
+    case CItem::TYPE_BIT16_T:
+    case CItem::TYPE_SHORT_TIME15_T:
+        return true;
+    default:
+        return false;
+    }
+}
+}
+
+CTreeModel::CTreeModel(const QString& name, QObject* parent)
+    : QAbstractItemModel(parent)
+    , m_root(new CItem(this))
+{
+    setObjectName(name);
+    m_root->setObjectName(QStringLiteral("Root"));
+    m_root->setType(CItem::TYPE_ROOT);
+    m_root->setCaption(name);
+}
+
+bool CTreeModel::setupModel(const QList<CElementClass>& classes)
+{
+    bool error = false;
+    for (const CElementClass& elementClass : classes) {
+        auto* object = new CItem(m_root);
+        object->setType(CItem::TYPE_OBJECT);
+        object->setObjectName(elementClass.name);
+        object->setCaption(elementClass.text);
+        object->setFeatures(elementClass.features);
+        for (const CElement& element : elementClass.elements) {
+            CItem* parentItem = object;
+            CItem* group = nullptr;
+            if (elementClass.elements.size() > 1) {
+                group = new CItem(object);
+                group->setType(CItem::TYPE_GROUP);
+                group->setObjectName(element.name);
+                group->setCaption(element.text);
+                connect(group, &CItem::visibleChanged, object, &CItem::childVisibilityChanged);
+                parentItem = group;
+            }
+            for (const auto& line : element.lines) {
+                auto* item = new CItem(parentItem);
+                connect(item, &CItem::visibleChanged, parentItem, &CItem::childVisibilityChanged);
+                if (line.contains(CItem::PARA_ATTRIBUTE_PARAMETER))
+                    item->setObjectName(element.name + QLatin1Char('_') + line.value(CItem::PARA_ATTRIBUTE_PARAMETER));
+                const bool unknownType = item->setup(line);
+                const QString typeName = line.value(CItem::PARA_ATTRIBUTE_DATATYPE).toLower();
+                if (CItem::DATA_TYPES_LIST16_T.contains(typeName) || CItem::DATA_TYPES_LIST32_T.contains(typeName))
+                    item->setTextList(listEntry(item->objectName()));
+                else if (CItem::DATA_TYPES_BIT8_T.contains(typeName) || CItem::DATA_TYPES_BIT16_T.contains(typeName)
+                         || CItem::DATA_TYPES_BIT32_T.contains(typeName))
+                    item->setBitfieldEntries(bitfieldEntries(item->objectName()));
+                if (unknownType)
+                    error = true;
+                else
+                    appendItem(item);
+            }
+            if (group)
+                appendItem(group);
+        }
+        appendItem(object);
+    }
+    // Views ask for the column count all the time; info numbers come only
+    // from the description.
+    const QList<CItem*> items = m_root->findChildren<CItem*>();
+    const bool withInfo =
+        std::any_of(items.begin(), items.end(), [](const CItem* item) { return !item->infoNumber().isEmpty(); });
+    if (withInfo != m_withInfoNumber) {
+        beginResetModel();
+        m_withInfoNumber = withInfo;
+        endResetModel();
+    }
+    return error;
+}
+
+void CTreeModel::appendItem(CItem* item)
+{
+    const int row = rowCount();
+    beginInsertRows(QModelIndex(), row, row);
+    connect(item, &CItem::valueChanged, this, &CTreeModel::itemValueChanged);
+    connect(item, &CItem::unitChanged, this, &CTreeModel::itemValueChanged);
+    connect(item, &CItem::decimalFactorChanged, this, &CTreeModel::itemValueChanged);
+    connect(item, &CItem::precisionChanged, this, &CTreeModel::itemValueChanged);
+    connect(item, &CItem::childChanged, this, &CTreeModel::itemValueChanged);
+    connect(item, &CItem::visibleChanged, this, [this] { emit layoutChanged(); });
+    endInsertRows();
+}
+
+void CTreeModel::itemValueChanged()
+{
+    // Views repaint everything on a range change; an empty model has nothing
+    // to repaint.
+    const int rows = rowCount();
+    if (rows > 0)
+        emit dataChanged(index(0, 0), index(rows - 1, columnCount() - 1));
+}
+
+void CTreeModel::setupTranslationTexts(const QHash<QString, QHash<QString, QString>>& texts)
+{
+    m_root->setupTranslations(texts);
+}
+
+void CTreeModel::setupFeatures(const QList<QPair<QString, QString>>& features)
+{
+    m_root->setFeatures(features);
+}
+
+void CTreeModel::updateRootTranslation(const QString& language)
+{
+    m_root->setLanguageId(language);
+}
+
+void CTreeModel::updateModelTranslation(const QString& language)
+{
+    updateRootTranslation(language);
+}
+
+QString CTreeModel::caption() const
+{
+    return m_root->caption();
+}
+
+bool CTreeModel::hasFeature(const QString& name) const
+{
+    return m_root->hasFeature(name);
+}
+
+QVariant CTreeModel::feature(const QString& name) const
+{
+    return m_root->feature(name);
+}
+
+CItem* CTreeModel::itemAt(const QModelIndex& index) const
+{
+    if (!index.isValid() || !index.internalPointer())
+        return m_root;
+    return static_cast<CItem*>(index.internalPointer());
+}
+
+QList<CItem*> CTreeModel::children() const
+{
+    return m_root->findChildren<CItem*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+bool CTreeModel::childExpandable(int row) const
+{
+    const QList<CItem*> objects = children();
+    return row >= 0 && row < objects.size() && objects.at(row)->isExpandable();
+}
+
+bool CTreeModel::hasExpandableChildren() const
+{
+    for (const CItem* object : children()) {
+        if (object->isExpandable())
+            return true;
+    }
+    return m_root->isExpandable();
+}
+
+bool CTreeModel::withInfoNumber() const
+{
+    return m_withInfoNumber;
+}
+
+QList<CItem*> CTreeModel::itemsWithFeatures(const QStringList& features) const
+{
+    QList<CItem*> result;
+    for (CItem* item : m_root->findChildren<CItem*>()) {
+        if (std::any_of(features.begin(), features.end(), [item](const QString& name) { return item->hasFeature(name); }))
+            result.append(item);
+    }
+    return result;
+}
+
+CItem* CTreeModel::findItem(const QString& name) const
+{
+    return findChild<CItem*>(name);
+}
+
+int CTreeModel::dataLength(const QString& name) const
+{
+    const CItem* item = findItem(name);
+    return item ? item->dataLength() : 0;
+}
+
+QList<CItem*> CTreeModel::sortedDescendants(const QString& name) const
+{
+    const CItem* item = findItem(name);
+    if (!item)
+        return {};
+    QList<CItem*> descendants = item->findChildren<CItem*>();
+    std::stable_sort(descendants.begin(), descendants.end(), idLessThen);
+    return descendants;
+}
+
+QByteArray CTreeModel::modbusData(const QString& name) const
+{
+    QByteArray data;
+    for (const CItem* item : sortedDescendants(name))
+        data.append(item->data());
+    return data;
+}
+
+QByteArray CTreeModel::singleData(const QString& name) const
+{
+    for (const CItem* item : sortedDescendants(name)) {
+        if (!is16BitType(item->type()))
+            continue;
+        const quint16 value = quint16(item->value().toUInt());
+        QByteArray data;
+        data.append(char(value & 0xFF));
+        data.append(char(value >> 8));
+        return data;
+    }
+    return QByteArray();
+}
+
+void CTreeModel::readData()
+{
+    if (!hasFeature(FEATURE_FC_RD))
+        return;
+    const QList<CItem*> items = itemsWithFeatures({ ADDRESS_RD, ADDRESS_RW });
+    if (items.isEmpty())
+        return;
+    ENUM_REQUEST_TYPE type = REQUEST_READ_GENERIC;
+    if (objectName() == MODEL_DEVICE_INFO)
+        type = REQUEST_READ_DEVICE_INFO;
+    else if (objectName() == MODEL_PARAMETER)
+        type = REQUEST_READ_PARA;
+    else if (objectName().contains(MODEL_PAB_PART))
+        type = REQUEST_READ_PAB;
+
+    const QVariant functionCode = feature(FEATURE_FC_RD);
+    QList<CRequest> requests;
+    for (const CItem* item : items) {
+        const QVariant address = item->feature(item->hasFeature(ADDRESS_RD) ? ADDRESS_RD : ADDRESS_RW);
+        if (!isUnsigned(address) || !isUnsigned(functionCode))
+            continue;
+        const CRequest request(type, quint8(functionCode.toUInt()), quint16(address.toUInt()),
+                               quint16(dataLength(item->objectName())));
+        if (request.functionCode != 0)
+            requests.append(request);
+    }
+    if (!requests.isEmpty())
+        emit buildReadRequests(requests);
+}
+
+void CTreeModel::writeData()
+{
+    if (m_readOnly)
+        return;
+    const QList<CItem*> items = itemsWithFeatures({ ADDRESS_WR, ADDRESS_WRS, ADDRESS_RW });
+    QList<CRequest> requests;
+    for (const CItem* item : items) {
+        for (const QString& key : { ADDRESS_WR, ADDRESS_WRS, ADDRESS_RW }) {
+            if (!item->hasFeature(key))
+                continue;
+            const bool single = key == ADDRESS_WRS;
+            const QVariant functionCode = feature(single ? FEATURE_FC_WRS : FEATURE_FC_WR);
+            const QVariant address = item->feature(key);
+            if (!isUnsigned(functionCode) || !isUnsigned(address))
+                continue;
+            const ENUM_REQUEST_TYPE type = single                              ? REQUEST_WRITE_GENERIC_SINGLE
+                : objectName() == MODEL_PARAMETER ? REQUEST_WRITE_PARA
+                                                  : REQUEST_WRITE_GENERIC;
+            const QString name = item->objectName();
+            const CRequest request(type, quint8(functionCode.toUInt()), 0, 0, quint16(address.toUInt()),
+                                   quint16(dataLength(name)), single ? singleData(name) : modbusData(name));
+            if (request.functionCode != 0)
+                requests.append(request);
+        }
+    }
+    if (!requests.isEmpty())
+        emit buildWriteRequests(requests);
+}
+
+void CTreeModel::readWriteData()
+{
+    if (m_readOnly || !hasFeature(FEATURE_FC_RW))
+        return;
+    const QList<CItem*> writers = itemsWithFeatures({ ADDRESS_WR });
+    const QList<CItem*> readers = itemsWithFeatures({ ADDRESS_RD });
+    const QVariant functionCode = feature(FEATURE_FC_RW);
+    if ((writers.isEmpty() && readers.isEmpty()) || !isUnsigned(functionCode) || writers != readers)
+        return;
+    const ENUM_REQUEST_TYPE type = objectName() == MODEL_SETUP ? REQUEST_READ_WRITE_COMMISSIONING
+                                                               : REQUEST_READ_WRITE_GENERIC;
+    QList<CRequest> requests;
+    for (const CItem* item : readers) {
+        const QVariant writeAddress = item->feature(ADDRESS_WR);
+        const QVariant readAddress = item->feature(ADDRESS_RD);
+        if (!isUnsigned(writeAddress) || !isUnsigned(readAddress))
+            continue;
+        const quint16 readFrom = quint16(readAddress.toUInt());
+        quint16 readLength = DEFAULT_READ_LENGTH;
+        bool found = false;
+        // The answer's length is that of the item reading the same address in
+        // any sibling model.
+        const QList<CTreeModel*> models = QObject::parent() ? QObject::parent()->findChildren<CTreeModel*>()
+                                                            : QList<CTreeModel*>();
+        for (const CTreeModel* model : models) {
+            for (const CItem* candidate : model->itemsWithFeatures({ ADDRESS_RD })) {
+                if (candidate->feature(ADDRESS_RD).toUInt() == readFrom) {
+                    readLength = quint16(model->dataLength(candidate->objectName()));
+                    found = true;
+                    break;
+                }
+            }
+            if (found)
+                break;
+        }
+        const QString name = item->objectName();
+        const CRequest request(type, quint8(functionCode.toUInt()), readFrom, readLength,
+                               quint16(writeAddress.toUInt()), quint16(dataLength(name)), modbusData(name));
+        if (request.functionCode != 0)
+            requests.append(request);
+    }
+    if (!requests.isEmpty())
+        emit buildReadWriteRequests(requests);
+}
+
+void CTreeModel::newMultipleData(QByteArray data)
+{
+    quint16 address = 0;
+    if (data.size() >= 2) {
+        address = quint16((uchar(data[0]) << 8) | uchar(data[1]));
+        data.remove(0, 2);
+    }
+    QList<CItem*> targets;
+    for (const CItem* item : itemsWithFeatures({ ADDRESS_RD, ADDRESS_RW })) {
+        for (const QString& key : { ADDRESS_RD, ADDRESS_RW }) {
+            if (item->feature(key).toUInt() != address)
+                continue;
+            const QList<CItem*> descendants = item->findChildren<CItem*>();
+            if (!descendants.isEmpty())
+                targets = descendants;
+            break;
+        }
+    }
+    if (targets.isEmpty())
+        return;
+    std::stable_sort(targets.begin(), targets.end(), idLessThen);
+
+    QByteArray remaining = data;
+    const int maxId = targets.last()->id();
+    for (int id = 0; id <= maxId && !remaining.isEmpty(); ++id) {
+        for (CItem* target : qAsConst(targets)) {
+            if (target->id() != id || target->dataLength() > remaining.size())
+                continue;
+            const int length = target->dataLength();
+            target->setData(remaining.left(length));
+            remaining.remove(0, length);
+            break;
+        }
+    }
+    if (!m_valid) {
+        m_valid = true;
+        emit validChanged(true);
+    }
+    emit dataFinished(data);
+}
+
+void CTreeModel::setValid(bool state)
+{
+    if (state == m_valid)
+        return;
+    m_valid = state;
+    emit validChanged(state);
+}
+
+void CTreeModel::checkValidity(bool state)
+{
+    setReadOnly(!state);
+}
+
+void CTreeModel::setReadOnly(bool state)
+{
+    m_readOnly = state;
+    m_root->setReadOnly(state);
+}
+
+QModelIndex CTreeModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if ((parent.isValid() && parent.column() != 0) || row < 0 || column < 0 || column >= columnCount())
+        return QModelIndex();
+    const CItem* parentItem = itemAt(parent);
+    if (!parentItem->isVisible() || !parentItem->hasVisibleChildren())
+        return QModelIndex();
+    const QList<QObject*> visible = parentItem->visibleChildren();
+    if (row >= visible.size())
+        return QModelIndex();
+    return createIndex(row, column, visible.at(row));
+}
+
+QModelIndex CTreeModel::parent(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return QModelIndex();
+    const CItem* item = itemAt(index);
+    auto* parentItem = qobject_cast<CItem*>(item->parent());
+    if (!item->isVisible() || !parentItem || parentItem == m_root || !parentItem->isVisible()
+        || !parentItem->hasVisibleChildren())
+        return QModelIndex();
+    // The row among the visible siblings, as index() counts rows.
+    const CItem* grandParent = qobject_cast<CItem*>(parentItem->parent());
+    const int row = grandParent ? grandParent->visibleChildren().indexOf(parentItem) : parentItem->childNumber();
+    return createIndex(qMax(0, row), 0, parentItem);
+}
+
+int CTreeModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid() && parent.column() != 0)
+        return 0;
+    const CItem* parentItem = itemAt(parent);
+    return parentItem->isVisible() ? parentItem->visibleChildren().size() : 0;
+}
+
+int CTreeModel::columnCount(const QModelIndex&) const
+{
+    return withInfoNumber() ? 3 : 2;
+}
+
+QVariant CTreeModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role == Qt::TextAlignmentRole)
+        return int(Qt::AlignHCenter | Qt::AlignVCenter);
+    if (orientation != Qt::Horizontal)
+        return QVariant();
+    if (role == Qt::FontRole) {
+        QFont font;
+        font.setWeight(BOLD);
+        return font;
+    }
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    const QStringList headers = withInfoNumber()
+        ? QStringList{ CItem::tr("Info number"), CItem::tr("Caption"), CItem::tr("Value") }
+        : QStringList{ CItem::tr("Caption"), CItem::tr("Value") };
+    return section >= 0 && section < headers.size() ? QVariant(headers.at(section)) : QVariant();
+}
+
+QString CTreeModel::valueText(const CItem* item) const
+{
+    const bool ranged = isRanged(item->type());
+    const double value = item->value().toDouble();
+    if (!item->specialValueText().isEmpty() && ranged && value <= item->minimum())
+        return item->specialValueText();
+    if (!item->specialOutput().isEmpty() && ranged && value >= item->maximum())
+        return item->specialOutput();
+    return QStringLiteral("%1 %2").arg(item->toValueString(), item->unit());
+}
+
+QString CTreeModel::rangeText(const CItem* item) const
+{
+    if (objectName() != MODEL_PARAMETER || !isRanged(item->type()) || item->type() == CItem::TYPE_VERSION16_T
+        || item->type() == CItem::TYPE_VERSION32_T)
+        return QString();
+    QString minimum = QStringLiteral("%1 %2").arg(item->valueFormatedToString(item->minimum(), true), item->unit());
+    if (!item->specialValueText().isEmpty())
+        minimum = QStringLiteral("%1 (%2)").arg(item->specialValueText(), minimum);
+    const QString maximum = QStringLiteral("%1 %2").arg(item->valueFormatedToString(item->maximum(), true), item->unit());
+    return tr("Settings range min: %1\nSettings range max: %2").arg(minimum, maximum);
+}
+
+QVariant CTreeModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || !index.internalPointer())
+        return QVariant();
+    const CItem* item = itemAt(index);
+    const bool infoColumn = withInfoNumber();
+    const int column = infoColumn ? index.column() - 1 : index.column();
+    const bool captionLike = column <= 0;
+
+    if (role == Qt::BackgroundRole)
+        return isStructural(item) ? QVariant(TABLE_CAPTION_COLOR) : QVariant();
+    if (captionLike) {
+        switch (role) {
+        case Qt::DisplayRole:
+            return column < 0 ? item->infoNumber() : item->caption();
+        case Qt::ToolTipRole:
+            return QString();
+        case Qt::FontRole:
+            if (isStructural(item)) {
+                QFont font;
+                font.setWeight(BOLD);
+                return font;
+            }
+            return QVariant();
+        default:
+            return QVariant();
+        }
+    }
+    switch (role) {
+    case Qt::DisplayRole:
+        return valueText(item);
+    case Qt::ToolTipRole:
+        return rangeText(item);
+    case Qt::TextAlignmentRole:
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    default:
+        return QVariant();
+    }
+}
+
+Qt::ItemFlags CTreeModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    const Qt::ItemFlags defaults = QAbstractItemModel::flags(index);
+    if (m_readOnly)
+        return defaults;
+    const CItem* item = itemAt(index);
+    const QList<CItem*> descendants = item->findChildren<CItem*>();
+    const bool noVisibleDescendant = !descendants.isEmpty()
+        && std::none_of(descendants.begin(), descendants.end(), [](const CItem* child) { return child->isVisible(); });
+    if (!item->isVisible() || noVisibleDescendant)
+        return defaults & ~(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    return defaults | Qt::ItemIsEditable;
+}

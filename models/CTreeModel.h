@@ -1,0 +1,82 @@
+#pragma once
+
+#include "models/CParamicaModel.h"
+#include "protocol/CRequest.h"
+
+#include <QAbstractItemModel>
+#include <QVariant>
+
+class CItem;
+
+// One section of a device description (device information, parameters, ...)
+// as a tree of items, and the unit through which that section is read from and
+// written to the device.
+class PARAMICA_EXPORT CTreeModel : public QAbstractItemModel, public CParamicaModel
+{
+    Q_OBJECT
+
+public:
+    CTreeModel(const QString& name, QObject* parent = nullptr);
+
+    bool setupModel(const QList<CElementClass>& classes) override;
+    void setupTranslationTexts(const QHash<QString, QHash<QString, QString>>& texts) override;
+    void setupFeatures(const QList<QPair<QString, QString>>& features);
+    void updateRootTranslation(const QString& language);
+    void updateModelTranslation(const QString& language);
+
+    QString caption() const;
+    bool hasFeature(const QString& name) const;
+    QVariant feature(const QString& name) const;
+    bool isValid() const { return m_valid; }
+
+    CItem* itemAt(const QModelIndex& index) const;
+    QList<CItem*> children() const;
+    bool childExpandable(int row) const;
+    bool hasExpandableChildren() const;
+    bool withInfoNumber() const;
+    QList<CItem*> itemsWithFeatures(const QStringList& features) const override;
+    int dataLength(const QString& name) const;
+    QByteArray singleData(const QString& name) const;
+    QByteArray modbusData(const QString& name) const;
+    void appendItem(CItem* item);
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
+    QModelIndex parent(const QModelIndex& index) const override;
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+signals:
+    void validChanged(bool state);
+    void dataFinished(QByteArray data);
+    void buildReadRequests(QList<CRequest> requests);
+    void buildReadRequest(CRequest request);
+    void buildWriteRequests(QList<CRequest> requests);
+    void buildWriteRequest(CRequest request);
+    void buildReadWriteRequests(QList<CRequest> requests);
+    void buildReadWriteRequest(CRequest request);
+
+public slots:
+    void setReadOnly(bool state) override;
+    void setValid(bool state);
+    void newMultipleData(QByteArray data) override;
+    void checkValidity(bool state);
+    void readData();
+    void writeData();
+    void readWriteData();
+
+private slots:
+    void itemValueChanged() override;
+
+private:
+    CItem* findItem(const QString& name) const;
+    QList<CItem*> sortedDescendants(const QString& name) const;
+    QString valueText(const CItem* item) const;
+    QString rangeText(const CItem* item) const;
+
+    bool m_valid = false;
+    bool m_withInfoNumber = false;
+    CItem* m_root = nullptr;
+};
