@@ -5,14 +5,20 @@
 #include "interfaces/CSerialInterface.h"
 #include "interfaces/CTcpInterface.h"
 #include "items/CGlobals.h"
+#include "items/CItem.h"
+#include "models/CProgramTableModel.h"
+#include "models/CTreeModel.h"
 #include "protocol/CFlasher.h"
 #include "protocol/CModbusMaster.h"
+#include "xml/CXmlParser.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QPluginLoader>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 const int SERIAL_RESET_WAIT_MS = 1500;
@@ -23,11 +29,18 @@ const quint16 SCAN_ADDRESS = 0x0400;
 const quint16 SCAN_LENGTH = 20;
 const quint16 GOTO_REGISTER = 0x5000;
 const QString CAPTION_DEVICE = QStringLiteral("Device");
+const quint16 SECOND_SCAN_ADDRESS = 0x0300;
+const QString NO_CHECK_VERSION = QStringLiteral("0.00");
+const QString ACCESS_STATIC = QStringLiteral("static");
+const QString ACCESS_DYNAMIC = QStringLiteral("dynamic");
 }
 
 const QString CDataBackend::PLUGIN_PATH = QStringLiteral("/plugins");
 const QString CDataBackend::PLUGIN_PREFIX = QString();
 const QString CDataBackend::PLUGIN_EXTENSION = QStringLiteral("dll");
+const QString CDataBackend::XML_PATH = QStringLiteral("/xml");
+const QString CDataBackend::XML_TRANSLATIONS_PATH = CDataBackend::XML_PATH + QStringLiteral("/translations");
+const QString CDataBackend::XML_SUFFIX = QStringLiteral(".xml");
 
 CDataBackend* CDataBackend::Instance = nullptr;
 
@@ -44,14 +57,19 @@ CDataBackend::CDataBackend()
     setObjectName(QStringLiteral("Paramica_Backend"));
     qRegisterMetaType<CRequest>();
     qRegisterMetaType<QList<CRequest>>();
+    m_xmlParser = std::make_unique<CXmlParser>();
     m_log = new CLog(this);
     m_serialSettings = STRUCT_SERIAL_SETTINGS{ 115200, 2, 0, 8, 1 };
+    loadDeviceFileNames();
     loadPlugins();
 
     connect(this, &CDataBackend::logMessage, m_log, &CLog::log);
     connect(m_log, &CLog::logMessage, this, &CDataBackend::log);
+    connect(this, &CDataBackend::deviceChecked, this, &CDataBackend::initializeDevice);
     connect(this, &CDataBackend::deviceIdCheck, this, &CDataBackend::deviceIdRead);
 }
+
+CDataBackend::~CDataBackend() = default;
 
 void CDataBackend::setComProtocol(ENUM_PROTOCOL_TYPE type)
 {
@@ -75,6 +93,7 @@ void CDataBackend::setComProtocol(ENUM_PROTOCOL_TYPE type)
     connect(m_protocolMaster, &CProtocolMaster::logMessage, m_log, &CLog::log);
     connect(m_protocolMaster, &CProtocolMaster::scanResponse, this, &CDataBackend::scanResponse);
     connect(m_protocolMaster, &CProtocolMaster::didResponse, this, &CDataBackend::didResponse);
+    connect(m_protocolMaster, &CProtocolMaster::dataResponse, this, &CDataBackend::dataResponse);
     connect(m_protocolMaster, &CProtocolMaster::programDataResponse, this, &CDataBackend::programDataResponse);
     connect(m_protocolMaster, &CProtocolMaster::recordResponse, this, &CDataBackend::recordResponse);
     connect(m_protocolMaster, &CProtocolMaster::ack, this, &CDataBackend::deviceAckResponse);
@@ -148,6 +167,8 @@ bool CDataBackend::openInterface(uchar address)
     emit logMessage(tr("Interface %1 connected.").arg(m_interface->portName()));
     if (m_protocolMaster)
         m_protocolMaster->setDeviceAddress(address);
+    if (m_deviceActive)
+        readDeviceInfo();
     return true;
 }
 
@@ -251,7 +272,13 @@ void CDataBackend::scanResponse(const QStringList& entries)
         const QString text = tr("No valid device found!");
         emit logMessage(text);
         emit errorMessage(CAPTION_DEVICE, text);
+        return;
     }
+    if (activateDeviceById(entries.at(0), entries.value(1), false))
+        return;
+    deactivateDevice();
+    if (m_noMatchCount == 1)
+        buildRequest(CRequest(REQUEST_SCAN, FUNCTION_READ_HOLDING, SECOND_SCAN_ADDRESS, SCAN_LENGTH));
 }
 
 void CDataBackend::didResponse(const QStringList& entries)
@@ -345,4 +372,371 @@ QObject* CDataBackend::deviceFront() const
 bool CDataBackend::setupPlugin(const QString& text)
 {
     return m_plugin && m_plugin->setup(this, text);
+}
+
+void CDataBackend::loadDeviceFileNames()
+{
+    loadDeviceFileNames(QCoreApplication::applicationDirPath() + XML_PATH);
+}
+
+void CDataBackend::loadDeviceFileNames(const QString& directory)
+{
+    m_deviceFiles.clear();
+    const QDir dir(directory);
+    for (const QString& file : dir.entryList({ QStringLiteral("*") + XML_SUFFIX }, QDir::Files)) {
+        if (!m_xmlParser->readFileDeviceId(dir.filePath(file)))
+            continue;
+        const CDeviceDescription description = m_xmlParser->deviceDescription();
+        if (!description.name.isEmpty() && !description.orderNumber.isEmpty())
+            m_deviceFiles.append(description);
+    }
+}
+
+QStringList CDataBackend::availableDevices() const
+{
+    QStringList devices;
+    for (const CDeviceDescription& file : m_deviceFiles) {
+        if (!file.name.isEmpty())
+            devices.append(CGlobals::createDeviceIdString(file.name, file.orderNumber, file.parameterVersion));
+    }
+    return devices;
+}
+
+QString CDataBackend::currentDevice() const
+{
+    if (m_currentDevice.name.isEmpty())
+        return QString();
+    return CGlobals::createDeviceIdString(m_currentDevice.name, m_currentDevice.orderNumber,
+                                          m_currentDevice.parameterVersion);
+}
+
+bool CDataBackend::activateDeviceByName(const QString& deviceId)
+{
+    if (m_deviceActive)
+        deactivateDevice();
+    const QStringList parts = CGlobals::splitDeviceIdString(deviceId);
+    const QString name = parts.value(0);
+    const QString version = parts.value(1);
+    const QString orderNumber = parts.value(2);
+    CDeviceDescription description;
+    if (!orderNumber.isEmpty())
+        description = setupXmlData(CGlobals::orderNumberMask(orderNumber), version, name);
+    if (description.name.isEmpty() || description.orderNumber.isEmpty()) {
+        const QString text = tr("Device '%1' not supported!").arg(deviceId);
+        emit logMessage(text);
+        emit errorMessage(CAPTION_DEVICE, text);
+        return false;
+    }
+    m_currentDevice = description;
+    return activateDevice(orderNumber, version, true);
+}
+
+bool CDataBackend::activateDeviceById(const QString& orderNumber, const QString& version, bool selected)
+{
+    if (m_deviceActive)
+        deactivateDevice();
+    const CDeviceDescription description = setupXmlData(orderNumber, version, QString());
+    if (description.name.isEmpty() || description.orderNumber.isEmpty())
+        return false;
+    m_currentDevice = description;
+    return activateDevice(orderNumber, version, selected);
+}
+
+CDeviceDescription CDataBackend::setupXmlData(const QString& orderNumber, const QString& version, const QString& name)
+{
+    QList<CDeviceDescription> candidates;
+    for (const CDeviceDescription& file : qAsConst(m_deviceFiles)) {
+        if (orderNumber.startsWith(CGlobals::orderNumberMask(file.orderNumber)) && (name.isEmpty() || file.name == name))
+            candidates.append(file);
+    }
+    if (candidates.isEmpty()) {
+        // The first miss is silent: the second scan block may still match.
+        if (++m_noMatchCount < 2)
+            return CDeviceDescription();
+        const QString text = tr("Device with order number '%1' and parameter version '%2' not supported!")
+                                 .arg(orderNumber, version);
+        emit logMessage(text);
+        emit errorMessage(CAPTION_DEVICE, text);
+        m_noMatchCount = 0;
+        return CDeviceDescription();
+    }
+    std::stable_sort(candidates.begin(), candidates.end(), orderNumberLongerThen);
+    if (!version.isEmpty()) {
+        for (const CDeviceDescription& candidate : qAsConst(candidates)) {
+            if (candidate.parameterVersion == version) {
+                m_noMatchCount = 0;
+                return candidate;
+            }
+        }
+        const QString text = tr("No device file with a matching parameter version for device with order number "
+                                "'%1' found! Device parameter version: '%2'!")
+                                 .arg(orderNumber, version);
+        emit logMessage(text);
+        emit errorMessage(CAPTION_DEVICE, text);
+        return CDeviceDescription();
+    }
+    if (candidates.size() >= 2) {
+        emit warningMessage(CAPTION_DEVICE, tr("More then one device file found! Use file with highest parameter version!"));
+        std::stable_sort(candidates.begin(), candidates.end(), paraVersionHigherThen);
+    }
+    return candidates.first();
+}
+
+bool CDataBackend::activateDevice(const QString& orderNumber, const QString& version, bool selected)
+{
+    setupFeatures();
+    if (!setupModels(m_currentDevice.fileName)) {
+        const QString text = tr("Could not setup data model for device '%1'!").arg(m_currentDevice.name);
+        emit logMessage(text);
+        emit errorMessage(CAPTION_DEVICE, text);
+        return false;
+    }
+    setupProgramModels(feature(CFunctionalFeature::FEATURE_PROGRAMME));
+    m_deviceActive = true;
+
+    CTreeModel* deviceInfo = model(CGlobals::ModelName_DeviceInfo);
+    CItem* versionItem = deviceInfo ? firstItemContaining(deviceInfo, CGlobals::Item_Parameterversion) : nullptr;
+    if (versionItem && version != NO_CHECK_VERSION)
+        connect(versionItem, &CItem::valueChanged, this, &CDataBackend::checkDevice);
+    else
+        emit deviceChecked(true);
+
+    if (activatePlugin(orderNumber))
+        m_plugin->setup(this, orderNumber);
+    emit logMessage(tr("Device '%1' %2.").arg(m_currentDevice.name, selected ? tr("selected") : tr("found")));
+    emit deviceActivated(m_currentDevice.name);
+    readDeviceInfo();
+    return true;
+}
+
+void CDataBackend::setupFeatures()
+{
+    m_features.clear();
+    for (auto it = m_currentDevice.features.constBegin(); it != m_currentDevice.features.constEnd(); ++it) {
+        CFunctionalFeature functionalFeature;
+        functionalFeature.setName(it.key());
+        functionalFeature.setup(it.value());
+        m_features.append(functionalFeature);
+    }
+}
+
+CFunctionalFeature CDataBackend::feature(int type) const
+{
+    for (const CFunctionalFeature& candidate : m_features) {
+        if (candidate.type() == type)
+            return candidate;
+    }
+    return CFunctionalFeature();
+}
+
+QHash<QString, QHash<QString, QString>> CDataBackend::translations() const
+{
+    QHash<QString, QHash<QString, QString>> result;
+    const QString directory = QCoreApplication::applicationDirPath() + XML_TRANSLATIONS_PATH;
+    for (const QString& file : CXmlParser::languageFiles(m_currentDevice, directory)) {
+        const CXmlParser::Language language = CXmlParser::readDeviceLanguages(file);
+        result.insert(language.first, language.second);
+    }
+    return result;
+}
+
+bool CDataBackend::setupModels(const QString& fileName)
+{
+    if (!m_xmlParser->readFileContent(fileName))
+        return false;
+    const QHash<QString, QHash<QString, QString>> texts = translations();
+    const QMap<QString, CElementMap*> content = m_xmlParser->content();
+    for (auto it = content.constBegin(); it != content.constEnd(); ++it) {
+        const QString& objectName = it.key();
+        const CElementMap* object = it.value();
+        auto* treeModel = new CTreeModel(objectName, this);
+        treeModel->setupListEntries(object->lists);
+        treeModel->setupBitfieldEntries(object->bitfields);
+        treeModel->setupFeatures(object->features);
+        if (treeModel->setupModel(object->classes)) {
+            delete treeModel;
+            return false;
+        }
+        treeModel->setupTranslationTexts(texts);
+        if (m_protocolMaster)
+            connect(m_protocolMaster, &CProtocolMaster::dataResponse, treeModel, &CTreeModel::newMultipleData);
+
+        const QString access = treeModel->feature(CFunctionalFeature::Feature_Attribute_Access).toString();
+        bool keep = false;
+        if (objectName == CGlobals::ModelName_DeviceInfo || objectName == CGlobals::ModelName_Parameter) {
+            if (access == ACCESS_STATIC) {
+                connect(treeModel, &CTreeModel::validChanged, treeModel, &CTreeModel::checkValidity);
+                keep = true;
+            }
+        } else if (objectName.contains(CGlobals::ModelName_Pab)) {
+            keep = treeModel->hasFeature(CFunctionalFeature::Feature_Attribute_FC_RD);
+        }
+
+        if (treeModel->hasFeature(CFunctionalFeature::Feature_Attribute_FC_RW)) {
+            if (m_protocolMaster)
+                disconnect(m_protocolMaster, &CProtocolMaster::dataResponse, treeModel, &CTreeModel::newMultipleData);
+            keep = true;
+        } else if (treeModel->hasFeature(CFunctionalFeature::Feature_Attribute_FC_WR)
+                   || treeModel->hasFeature(CFunctionalFeature::Feature_Attribute_FC_WRS)) {
+            keep = true;
+        } else if (treeModel->hasFeature(CFunctionalFeature::Feature_Attribute_FC_RD)) {
+            treeModel->setReadOnly(true);
+            disconnect(treeModel, &CTreeModel::validChanged, treeModel, &CTreeModel::checkValidity);
+            keep = true;
+        }
+
+        const auto special = [treeModel](const QString& name) {
+            return treeModel->feature(name).toString() == CFunctionalFeature::Feature_Attribute_Function_Special;
+        };
+        if (!special(CFunctionalFeature::Feature_Attribute_Function_RD)) {
+            connect(treeModel, &CTreeModel::buildReadRequests, this, &CDataBackend::buildRequests);
+            connect(treeModel, &CTreeModel::buildReadRequest, this, &CDataBackend::buildRequest);
+        }
+        if (!special(CFunctionalFeature::Feature_Attribute_Function_WR)) {
+            connect(treeModel, &CTreeModel::buildWriteRequests, this, &CDataBackend::buildRequests);
+            connect(treeModel, &CTreeModel::buildWriteRequest, this, &CDataBackend::buildRequest);
+        }
+        if (!special(CFunctionalFeature::Feature_Attribute_Function_RW)) {
+            connect(treeModel, &CTreeModel::buildReadWriteRequests, this, &CDataBackend::buildRequests);
+            connect(treeModel, &CTreeModel::buildReadWriteRequest, this, &CDataBackend::buildRequest);
+        }
+        if (keep)
+            m_models.append(treeModel);
+        else
+            delete treeModel;
+    }
+    return true;
+}
+
+void CDataBackend::setupProgramModels(const CFunctionalFeature& programmes)
+{
+    if (programmes.type() != CFunctionalFeature::FEATURE_PROGRAMME)
+        return;
+    const CFunctionalFeature::FeatureData data = programmes.data();
+    for (auto it = data.constBegin(); it != data.constEnd(); ++it) {
+        if (it.key() == CFunctionalFeature::Feature_Base_Key)
+            continue;
+        auto* program = new CProgramTableModel(this);
+        program->setup(it.key(), it.value());
+        m_programModels.append(program);
+    }
+}
+
+CTreeModel* CDataBackend::model(const QString& name) const
+{
+    return findChild<CTreeModel*>(name);
+}
+
+CItem* CDataBackend::firstItemContaining(CTreeModel* treeModel, const QString& part) const
+{
+    for (CItem* item : treeModel->findChildren<CItem*>()) {
+        if (item->objectName().contains(part))
+            return item;
+    }
+    return nullptr;
+}
+
+void CDataBackend::readDeviceInfo()
+{
+    if (CTreeModel* deviceInfo = model(CGlobals::ModelName_DeviceInfo))
+        deviceInfo->readData();
+}
+
+void CDataBackend::checkDevice()
+{
+    if (!m_deviceActive) {
+        emit errorMessage(CAPTION_DEVICE, tr("Something went wrong!\nDevice check without active device..."));
+        emit deviceChecked(false);
+        return;
+    }
+    if (CTreeModel* deviceInfo = model(CGlobals::ModelName_DeviceInfo)) {
+        const CItem* orderItem = firstItemContaining(deviceInfo, CGlobals::Item_Bestellnummer);
+        if (orderItem && !m_currentDevice.orderNumber.isEmpty()) {
+            const QString text = orderItem->toValueString();
+            if (!text.contains(CGlobals::orderNumberMask(m_currentDevice.orderNumber))) {
+                emit errorMessage(CAPTION_DEVICE,
+                                  tr("Mismatch beetween selected device and read data.\nWrong device selected! "
+                                     "('%1' != '%2')")
+                                      .arg(m_currentDevice.orderNumber, text));
+                emit deviceChecked(false);
+                return;
+            }
+        }
+        const CItem* versionItem = firstItemContaining(deviceInfo, CGlobals::Item_Parameterversion);
+        if (versionItem && !m_currentDevice.parameterVersion.isEmpty()) {
+            const QString text = versionItem->toValueString();
+            if (text != m_currentDevice.parameterVersion) {
+                emit errorMessage(CAPTION_DEVICE,
+                                  tr("Parameter version mismatch beetween selected device and read data!\n"
+                                     "('%1' != '%2')")
+                                      .arg(m_currentDevice.parameterVersion, text));
+                emit deviceChecked(false);
+                return;
+            }
+        }
+    }
+    emit deviceChecked(true);
+}
+
+void CDataBackend::initializeDevice(bool state)
+{
+    if (!m_deviceActive)
+        return;
+    if (!state) {
+        deactivateDevice();
+        return;
+    }
+    CTreeModel* parameter = model(CGlobals::ModelName_Parameter);
+    if (parameter && !parameter->isValid())
+        parameter->readData();
+}
+
+void CDataBackend::setupDevice()
+{
+    if (m_deviceActive)
+        readDeviceInfo();
+}
+
+bool CDataBackend::deactivateDevice()
+{
+    if (m_protocolMaster)
+        m_protocolMaster->reset();
+    m_currentDevice.clear();
+    m_deviceActive = false;
+    resetModels();
+    m_plugin = nullptr;
+    emit deviceDeactivated();
+    return true;
+}
+
+void CDataBackend::resetModels()
+{
+    qDeleteAll(m_models);
+    m_models.clear();
+}
+
+void CDataBackend::dataResponse(const QByteArray& data)
+{
+    if (data.size() < 2)
+        return;
+    const quint16 address = quint16((uchar(data[0]) << 8) | uchar(data[1]));
+    const QByteArray payload = data.mid(2);
+    const struct {
+        CFunctionalFeature::ENUM_FEATURE_TYPE type;
+        void (CDataBackend::*signal)(QByteArray);
+    } routes[] = { { CFunctionalFeature::FEATURE_IO_MAPPING, &CDataBackend::ioMappingResponse },
+                   { CFunctionalFeature::FEATURE_RTC, &CDataBackend::dateTimeResponse },
+                   { CFunctionalFeature::FEATURE_ERROR_LOG, &CDataBackend::errorLogResponse } };
+    for (const auto& route : routes) {
+        const CFunctionalFeature candidate = feature(route.type);
+        if (candidate.type() != route.type)
+            continue;
+        QVariant value = candidate.value(CFunctionalFeature::Feature_Attribute_Addr_RD, CFunctionalFeature::Feature_Base_Key);
+        if (!value.isValid())
+            value = candidate.value(CFunctionalFeature::Feature_Attribute_Addr_RW, CFunctionalFeature::Feature_Base_Key);
+        if (value.isValid() && value.toUInt() == address) {
+            emit(this->*route.signal)(payload);
+            return;
+        }
+    }
 }

@@ -2,8 +2,12 @@
 
 #include "backend/CMessageSender.h"
 #include "interfaces/CBaseInterface.h"
+#include "items/CDeviceDescription.h"
 #include "paramica_export.h"
 #include "protocol/CRequest.h"
+#include "xml/CFunctionalFeature.h"
+
+#include <memory>
 
 #include <QList>
 #include <QString>
@@ -11,9 +15,13 @@
 
 class CBaseInterface;
 class CBaseWidget;
+class CItem;
 class CLog;
 class CPluginInterface;
+class CProgramTableModel;
 class CProtocolMaster;
+class CTreeModel;
+class CXmlParser;
 
 // The one object through which the front end drives the library: it owns the
 // transport and the protocol master, wires them together, routes requests in
@@ -26,8 +34,12 @@ public:
     static const QString PLUGIN_PATH;
     static const QString PLUGIN_PREFIX;
     static const QString PLUGIN_EXTENSION;
+    static const QString XML_PATH;
+    static const QString XML_TRANSLATIONS_PATH;
+    static const QString XML_SUFFIX;
 
     static CDataBackend* instance();
+    ~CDataBackend() override;
 
     bool openInterface(ENUM_INTERFACE_TYPE type, const QString& portName, uchar address);
     bool openInterface(uchar address);
@@ -52,6 +64,29 @@ public:
     QStringList getDeviceFlashNames(const QString& name) const;
     QObject* deviceFront() const;
     bool setupPlugin(const QString& text);
+
+    // Device files: the descriptions below the application directory.
+    void loadDeviceFileNames();
+    void loadDeviceFileNames(const QString& directory);
+    QStringList availableDevices() const;
+    QString currentDevice() const;
+    CDeviceDescription currentDeviceDescription() const { return m_currentDevice; }
+    bool isDeviceActive() const { return m_deviceActive; }
+    bool activateDeviceByName(const QString& deviceId);
+    bool activateDeviceById(const QString& orderNumber, const QString& version, bool selected);
+    bool activateDevice(const QString& orderNumber, const QString& version, bool selected);
+    CDeviceDescription setupXmlData(const QString& orderNumber, const QString& version, const QString& name);
+    bool setupModels(const QString& fileName);
+    void setupFeatures();
+    void setupProgramModels(const CFunctionalFeature& feature);
+    CFunctionalFeature feature(int type) const;
+    QHash<QString, QHash<QString, QString>> translations() const;
+    bool deactivateDevice();
+    void resetModels();
+    QList<CTreeModel*> models() const { return m_models; }
+    QList<CProgramTableModel*> programModels() const { return m_programModels; }
+    // The tree model of the active device with this name, or null.
+    CTreeModel* model(const QString& name) const;
 
 signals:
     void interfaceReseted();
@@ -91,15 +126,31 @@ public slots:
     void didResponse(const QStringList& entries);
     void setDeviceAddress(uchar address);
 
+private slots:
+    void setupDevice();
+    void checkDevice();
+    void initializeDevice(bool state);
+    void dataResponse(const QByteArray& data);
+
 private:
     CDataBackend();
+    void readDeviceInfo();
+    CItem* firstItemContaining(CTreeModel* model, const QString& part) const;
 
     static CDataBackend* Instance;
 
     CPluginInterface* m_plugin = nullptr;
     CProtocolMaster* m_protocolMaster = nullptr;
     CBaseInterface* m_interface = nullptr;
+    std::unique_ptr<CXmlParser> m_xmlParser;
     CLog* m_log = nullptr;
     QList<QObject*> m_pluginInstances;
+    QList<CTreeModel*> m_models;
+    QList<CProgramTableModel*> m_programModels;
+    QList<CFunctionalFeature> m_features;
+    QList<CDeviceDescription> m_deviceFiles;
     STRUCT_SERIAL_SETTINGS m_serialSettings;
+    CDeviceDescription m_currentDevice;
+    bool m_deviceActive = false;
+    int m_noMatchCount = 0;
 };

@@ -9,15 +9,21 @@ namespace {
 const int REGISTER_COUNT = 0x10000;
 const int IDENTIFICATION_BLOCK = 0x0400;
 const int SECOND_IDENTIFICATION_BLOCK = 0x0300;
-const int DEVICE_NUMBER = 200;
 const uint8_t FUNCTION_DEVICE_ID = 0x2B;
 const uint8_t MEI_DEVICE_ID = 0x0E;
-const int TCP_HEADER = 7;
-const int RTU_HEADER = 1;
+const uint8_t BASIC_CONFORMITY = 0x01;
+const uint8_t OBJECT_COUNT = 3;
+const int RTU_CRC_LENGTH = 2;
+const int MAX_TCP_LENGTH_FIELD = 1 + 253; // unit id and the largest PDU
 
 int word(const uint8_t* bytes)
 {
     return (bytes[0] << 8) | bytes[1];
+}
+
+bool touches(int first, int count, const CSimulatorOptions::ExceptionRange& range)
+{
+    return count > 0 && first <= range.last && first + count - 1 >= range.first;
 }
 }
 
@@ -29,8 +35,8 @@ CDeviceSimulator::CDeviceSimulator(const CSimulatorOptions& options)
     if (isRtu())
         m_context = modbus_new_rtu("/dev/null", options.baudRate, options.parity, 8, 1);
     else
-        m_context = modbus_new_tcp(options.host.c_str(), options.port);
-    m_mapping = modbus_mapping_new(0, 0, REGISTER_COUNT, REGISTER_COUNT);
+        m_context = modbus_new_tcp("127.0.0.1", 0);
+    m_mapping = modbus_mapping_new(0, 0, REGISTER_COUNT, 0);
     int pair[2];
     if (!m_context || !m_mapping || socketpair(AF_UNIX, SOCK_STREAM, 0, pair) != 0)
         return;
@@ -38,7 +44,13 @@ CDeviceSimulator::CDeviceSimulator(const CSimulatorOptions& options)
     m_collectFd = pair[1];
     fcntl(m_collectFd, F_SETFL, O_NONBLOCK);
     modbus_set_socket(m_context, m_replyFd);
-    modbus_set_slave(m_context, options.unit);
+    // libmodbus sleeps for the response time-out before some exception
+    // answers to let a broken request drain; here nothing is left to drain.
+    modbus_set_response_timeout(m_context, 0, 1);
+
+    // Input registers are the holding registers seen through the other function code.
+    m_mapping->nb_input_registers = m_mapping->nb_registers;
+    m_mapping->tab_input_registers = m_mapping->tab_registers;
 
     setIdentificationBlock(IDENTIFICATION_BLOCK);
     setIdentificationBlock(SECOND_IDENTIFICATION_BLOCK);
@@ -52,8 +64,11 @@ CDeviceSimulator::~CDeviceSimulator()
         modbus_set_socket(m_context, -1);
         modbus_free(m_context);
     }
-    if (m_mapping)
+    if (m_mapping) {
+        m_mapping->nb_input_registers = 0;
+        m_mapping->tab_input_registers = nullptr; // shared with the holding registers
         modbus_mapping_free(m_mapping);
+    }
     if (m_replyFd >= 0)
         close(m_replyFd);
     if (m_collectFd >= 0)
@@ -63,7 +78,6 @@ CDeviceSimulator::~CDeviceSimulator()
 void CDeviceSimulator::setIdentificationBlock(int address)
 {
     uint16_t* block = m_mapping->tab_registers + address;
-    block[0] = DEVICE_NUMBER;
     block[2] = uint16_t(m_options.orderNumber & 0xFFFF);
     block[3] = uint16_t(m_options.orderNumber >> 16);
     block[9] = uint16_t(m_options.paraVersionHundredths);
@@ -73,7 +87,43 @@ int CDeviceSimulator::tcpFrameLength(const std::vector<uint8_t>& bytes)
 {
     if (bytes.size() < 6)
         return 0;
-    return 6 + word(&bytes[4]);
+    const int length = word(&bytes[4]);
+    if (length < 2 || length > MAX_TCP_LENGTH_FIELD)
+        return -1;
+    return 6 + length;
+}
+
+int CDeviceSimulator::rtuFrameLength(const std::vector<uint8_t>& bytes)
+{
+    // Address and function code, then per function the fixed part, a byte
+    // count where there is one, and the CRC.
+    auto withByteCount = [&bytes](size_t countIndex) {
+        return bytes.size() > countIndex ? int(countIndex) + 1 + bytes[countIndex] + RTU_CRC_LENGTH : 0;
+    };
+    if (bytes.size() < 2)
+        return 0;
+    switch (bytes[1]) {
+    case 0x01: case 0x02: case 0x03: case 0x04: case 0x05: case 0x06:
+        return 8;
+    case 0x07: case 0x0B: case 0x0C: case 0x11:
+        return 4;
+    case 0x0F: case 0x10:
+        return withByteCount(6);
+    case 0x14: case 0x15:
+        return withByteCount(2);
+    case 0x16:
+        return 10;
+    case 0x17:
+        return withByteCount(10);
+    case 0x18:
+        return 6;
+    case FUNCTION_DEVICE_ID:
+        if (bytes.size() < 3)
+            return 0;
+        return bytes[2] == MEI_DEVICE_ID ? 7 : -1;
+    default:
+        return -1;
+    }
 }
 
 std::vector<uint8_t> CDeviceSimulator::takeReply()
@@ -86,107 +136,131 @@ std::vector<uint8_t> CDeviceSimulator::takeReply()
     return reply;
 }
 
-std::vector<uint8_t> CDeviceSimulator::sendRaw(const std::vector<uint8_t>& pdu)
+std::vector<uint8_t> CDeviceSimulator::sendRaw(const std::vector<uint8_t>& request, const std::vector<uint8_t>& pdu)
 {
-    modbus_send_raw_request(m_context, pdu.data(), int(pdu.size()));
-    return takeReply();
-}
-
-bool CDeviceSimulator::rtuChecksumValid(const std::vector<uint8_t>& request)
-{
-    // libmodbus appends the CRC it expects; compare it with the one received.
-    const std::vector<uint8_t> body(request.begin(), request.end() - 2);
-    const std::vector<uint8_t> framed = sendRaw(body);
-    return framed.size() == request.size() && framed[framed.size() - 2] == request[request.size() - 2]
-        && framed.back() == request.back();
-}
-
-int CDeviceSimulator::exceptionFor(int function, const uint8_t* pdu) const
-{
-    int first = word(pdu);
-    int count = 1;
-    switch (function) {
-    case 3:
-    case 4:
-    case 16:
-        count = word(pdu + 2);
-        break;
-    case 6:
-        break;
-    case 23: { // read range and write range
-        const int readFirst = first;
-        const int readCount = word(pdu + 2);
-        const int writeFirst = word(pdu + 4);
-        const int writeCount = word(pdu + 6);
-        for (const auto& range : m_options.exceptions) {
-            if ((readFirst <= range.last && readFirst + readCount - 1 >= range.first)
-                || (writeFirst <= range.last && writeFirst + writeCount - 1 >= range.first))
-                return range.code;
-        }
-        return 0;
-    }
-    default:
-        return 0;
-    }
-    for (const auto& range : m_options.exceptions) {
-        if (first <= range.last && first + count - 1 >= range.first)
-            return range.code;
-    }
-    return 0;
-}
-
-std::vector<uint8_t> CDeviceSimulator::deviceIdentification(const std::vector<uint8_t>& request, int header)
-{
-    const uint8_t unit = request[header - 1];
-    if (request.size() < size_t(header + 3) || request[header + 1] != MEI_DEVICE_ID) {
-        modbus_reply_exception(m_context, request.data(), MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
-        return takeReply();
-    }
-    std::vector<uint8_t> pdu{ unit, FUNCTION_DEVICE_ID, MEI_DEVICE_ID, request[header + 2], 0x01, 0x00, 0x00, 3 };
-    const std::string* objects[] = { &m_options.vendor, &m_options.product, &m_options.revision };
-    for (uint8_t id = 0; id < 3; ++id) {
-        const std::string& text = *objects[id];
-        pdu.push_back(id);
-        pdu.push_back(uint8_t(text.size()));
-        pdu.insert(pdu.end(), text.begin(), text.end());
-    }
-    std::vector<uint8_t> reply = sendRaw(pdu);
-    if (!isRtu() && reply.size() >= 2) { // answer with the request's transaction id
+    // pdu is unit id, function code and data; libmodbus adds header or CRC.
+    if (modbus_send_raw_request(m_context, pdu.data(), int(pdu.size())) < 0)
+        return {};
+    std::vector<uint8_t> reply = takeReply();
+    if (!isRtu() && reply.size() >= 2) { // raw frames carry transaction id 0
         reply[0] = request[0];
         reply[1] = request[1];
     }
     return reply;
 }
 
+bool CDeviceSimulator::rtuChecksumValid(const std::vector<uint8_t>& request)
+{
+    // libmodbus appends the CRC it expects; compare it with the one received.
+    const std::vector<uint8_t> body(request.begin(), request.end() - RTU_CRC_LENGTH);
+    const std::vector<uint8_t> framed = sendRaw(request, body);
+    return framed.size() == request.size() && framed[framed.size() - 2] == request[request.size() - 2]
+        && framed.back() == request.back();
+}
+
+std::vector<uint8_t> CDeviceSimulator::exceptionAnswer(const std::vector<uint8_t>& request, uint8_t code)
+{
+    const int header = headerLength();
+    return sendRaw(request, { request[header - 1], uint8_t(request[header] | 0x80), code });
+}
+
+int CDeviceSimulator::injectedException(int function, const uint8_t* pdu, size_t pduLength) const
+{
+    int first = 0, count = 0;   // registers read or written
+    int second = 0, count2 = 0; // the write range of a read/write request
+    switch (function) {
+    case 0x03: case 0x04: case 0x10:
+        if (pduLength < 4)
+            return 0;
+        first = word(pdu);
+        count = word(pdu + 2);
+        break;
+    case 0x06: case 0x16:
+        if (pduLength < 2)
+            return 0;
+        first = word(pdu);
+        count = 1;
+        break;
+    case 0x17:
+        if (pduLength < 8)
+            return 0;
+        first = word(pdu);
+        count = word(pdu + 2);
+        second = word(pdu + 4);
+        count2 = word(pdu + 6);
+        break;
+    default:
+        return 0;
+    }
+    for (const auto& range : m_options.exceptions) {
+        if (touches(first, count, range) || touches(second, count2, range))
+            return range.code;
+    }
+    return 0;
+}
+
+std::vector<uint8_t> CDeviceSimulator::deviceIdentification(const std::vector<uint8_t>& request)
+{
+    const int header = headerLength();
+    const size_t dataLength = request.size() - size_t(header) - 1 - (isRtu() ? RTU_CRC_LENGTH : 0);
+    const uint8_t* data = request.data() + header + 1;
+    if (dataLength < 1 || data[0] != MEI_DEVICE_ID)
+        return exceptionAnswer(request, MODBUS_EXCEPTION_ILLEGAL_FUNCTION);
+    // Only stream access (codes 1 to 3) exists at basic conformity; every
+    // stream holds the three basic objects.
+    if (dataLength < 3 || data[1] < 0x01 || data[1] > 0x03)
+        return exceptionAnswer(request, MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE);
+    // An unknown first object restarts the stream at object 0.
+    const uint8_t firstObject = data[2] < OBJECT_COUNT ? data[2] : 0;
+    const std::string* objects[OBJECT_COUNT] = { &m_options.vendor, &m_options.product, &m_options.revision };
+    std::vector<uint8_t> pdu{ request[header - 1], FUNCTION_DEVICE_ID, MEI_DEVICE_ID, data[1], BASIC_CONFORMITY,
+                              0x00, 0x00, uint8_t(OBJECT_COUNT - firstObject) };
+    for (uint8_t id = firstObject; id < OBJECT_COUNT; ++id) {
+        const std::string& text = *objects[id];
+        pdu.push_back(id);
+        pdu.push_back(uint8_t(text.size()));
+        pdu.insert(pdu.end(), text.begin(), text.end());
+    }
+    return sendRaw(request, pdu);
+}
+
 std::vector<uint8_t> CDeviceSimulator::framedAnswer(const std::vector<uint8_t>& request)
 {
-    const int header = isRtu() ? RTU_HEADER : TCP_HEADER;
-    const size_t minimum = size_t(header + 1 + (isRtu() ? 2 : 0));
-    if (request.size() < minimum)
+    const int header = headerLength();
+    if (request.size() < size_t(header + 1 + (isRtu() ? RTU_CRC_LENGTH : 0)))
         return {};
     if (isRtu() && !rtuChecksumValid(request)) {
         if (m_options.verbose)
             std::fprintf(stderr, "devsim: request with bad CRC ignored\n");
         return {};
     }
-    if (request[header - 1] != m_options.unit)
+    if (!isRtu() && word(&request[2]) != 0) {
+        if (m_options.verbose)
+            std::fprintf(stderr, "devsim: request with protocol id %d ignored\n", word(&request[2]));
         return {};
+    }
+    if (request[header - 1] != m_options.unit) {
+        if (m_options.verbose)
+            std::fprintf(stderr, "devsim: request for unit %d ignored\n", request[header - 1]);
+        return {};
+    }
 
     const int function = request[header];
+    const uint8_t* pdu = request.data() + header + 1;
+    const size_t pduLength = request.size() - size_t(header) - 1 - (isRtu() ? RTU_CRC_LENGTH : 0);
     if (m_options.verbose) {
-        if (request.size() >= size_t(header + 5))
-            std::fprintf(stderr, "devsim: function 0x%02x address 0x%04x count %d\n", function,
-                         word(&request[header + 1]), word(&request[header + 3]));
+        if (pduLength >= 4 && function != FUNCTION_DEVICE_ID)
+            std::fprintf(stderr, "devsim: function 0x%02x address 0x%04x count %d\n", function, word(pdu),
+                         word(pdu + 2));
         else
             std::fprintf(stderr, "devsim: function 0x%02x\n", function);
     }
     if (function == FUNCTION_DEVICE_ID)
-        return deviceIdentification(request, header);
-    if (request.size() >= size_t(header + 5)) {
-        if (const int code = exceptionFor(function, &request[header + 1])) {
-            modbus_reply_exception(m_context, request.data(), unsigned(code));
-            return takeReply();
-        }
+        return deviceIdentification(request);
+    if (const int code = injectedException(function, pdu, pduLength)) {
+        if (m_options.verbose)
+            std::fprintf(stderr, "devsim: fault: exception %d\n", code);
+        return exceptionAnswer(request, uint8_t(code));
     }
     modbus_reply(m_context, request.data(), int(request.size()), m_mapping);
     return takeReply();
@@ -200,16 +274,20 @@ std::vector<uint8_t> CDeviceSimulator::answer(const std::vector<uint8_t>& reques
     ++m_requestCount;
     if (m_options.dropEvery && m_requestCount % m_options.dropEvery == 0) {
         if (m_options.verbose)
-            std::fprintf(stderr, "devsim: answer %ld dropped\n", m_requestCount);
+            std::fprintf(stderr, "devsim: fault: answer to request %ld dropped\n", m_requestCount);
         return {};
     }
-    if (m_options.corruptEvery && m_requestCount % m_options.corruptEvery == 0) {
+    ++m_answerCount;
+    if (m_options.corruptEvery && m_answerCount % m_options.corruptEvery == 0) {
         if (isRtu())
             reply.back() ^= 0xFF;
-        else if (reply.size() >= 6)
-            reply[5] = uint8_t(reply[5] + 1);
+        else if (reply.size() >= 6) {
+            const int length = word(&reply[4]) + 1;
+            reply[4] = uint8_t(length >> 8);
+            reply[5] = uint8_t(length);
+        }
         if (m_options.verbose)
-            std::fprintf(stderr, "devsim: answer %ld corrupted\n", m_requestCount);
+            std::fprintf(stderr, "devsim: fault: answer %ld corrupted\n", m_answerCount);
     }
     if (m_options.delayMs > 0)
         usleep(useconds_t(m_options.delayMs) * 1000);

@@ -2,18 +2,41 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
+// Three objects of id, length and text must fit in one answer PDU behind its
+// eight header bytes (253 bytes at most).
+const size_t MAX_IDENTIFICATION_TEXT = 253 - 8 - 3 * 2;
+
+// Decimal or 0x-hex, the whole text, within the bounds.
 bool toNumber(const std::string& text, long long minimum, long long maximum, long long& value)
 {
-    if (text.empty())
+    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ')
         return false;
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     char* end = nullptr;
-    const long long number = std::strtoll(text.c_str(), &end, 0);
+    const long long number = std::strtoll(text.c_str(), &end, hex ? 16 : 10);
     if (*end != '\0' || number < minimum || number > maximum)
         return false;
     value = number;
+    return true;
+}
+
+// The identification objects go out as Latin-1; the command line is UTF-8.
+bool toLatin1(const std::string& utf8, std::string& latin1)
+{
+    latin1.clear();
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(utf8[i]);
+        if (byte < 0x80) {
+            latin1 += char(byte);
+        } else if ((byte == 0xC2 || byte == 0xC3) && i + 1 < utf8.size()
+                   && (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) {
+            latin1 += char(((byte & 0x03) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
+        } else {
+            return false;
+        }
+    }
     return true;
 }
 }
@@ -21,27 +44,34 @@ bool toNumber(const std::string& text, long long minimum, long long maximum, lon
 const char* CSimulatorOptions::usage()
 {
     return "Usage: paramica-devsim [options]\n"
-           "A Modbus device for testing, built on libmodbus.\n\n"
+           "A Modbus device for testing, built on libmodbus.\n"
+           "Numbers are decimal or 0x-hex.\n\n"
            "Transport:\n"
            "  --port N                 serve Modbus TCP on HOST:N (default 1502, 0 = any free port)\n"
            "  --host ADDR              address to listen on (default 127.0.0.1)\n"
            "  --serial PATH            serve Modbus RTU on a serial device instead\n"
            "  --baud N                 serial baud rate (default 115200)\n"
-           "  --parity none|even|odd   serial parity (default even)\n"
-           "  --unit N                 unit id / slave address (default 1)\n"
+           "  --parity none|even|odd   serial parity (default even); 8 data bits, 1 stop bit\n"
+           "  --unit N                 unit id / slave address (default 1); others are not answered\n"
            "Device:\n"
            "  --order-number N         order number in the identification block (default 47110001)\n"
            "  --para-version X.YY      parameter version (default 1.00)\n"
-           "  --vendor TEXT, --product TEXT, --revision TEXT   device identification objects\n"
-           "  --register ADDR=VALUE    preset a holding register (repeatable)\n"
+           "  --vendor TEXT            device identification object 0 (default VELTA)\n"
+           "  --product TEXT           device identification object 1 (default TC200)\n"
+           "  --revision TEXT          device identification object 2 (default V1.00)\n"
+           "  --register ADDR=VALUE    preset a holding register (repeatable); input registers\n"
+           "                           mirror the holding registers\n"
            "Faults:\n"
-           "  --drop-every N           do not answer every Nth request\n"
+           "  --drop-every N           carry out every Nth request but send no answer (1 = never answer)\n"
            "  --corrupt-every N        corrupt every Nth answer (RTU: CRC, TCP: length field)\n"
            "  --delay-ms MS            wait before each answer\n"
-           "  --exception CODE:FIRST-LAST   answer requests touching these registers with CODE\n"
+           "  --exception CODE:FIRST-LAST\n"
+           "                           answer requests touching registers FIRST..LAST with\n"
+           "                           exception CODE (repeatable)\n"
            "  --close-after N          TCP: close the connection after N answers\n"
            "  --verbose                log requests and faults on stderr\n"
-           "Prints \"listening on HOST:PORT\" or \"serving PATH\" once it serves.\n";
+           "  --help                   show this text\n\n"
+           "Prints \"listening on HOST:PORT\" or \"serving PATH\" once it serves; ends on SIGINT or SIGTERM.\n";
 }
 
 bool CSimulatorOptions::parse(int argc, char* argv[], std::string& error)
@@ -52,31 +82,36 @@ bool CSimulatorOptions::parse(int argc, char* argv[], std::string& error)
             verbose = true;
             continue;
         }
+        if (option.compare(0, 2, "--") != 0) {
+            error = "unexpected argument '" + option + "'";
+            return false;
+        }
         if (i + 1 >= argc) {
             error = "missing value for " + option;
             return false;
         }
         const std::string value = argv[++i];
         long long number = 0;
-        auto numeric = [&](long long minimum, long long maximum) {
-            if (toNumber(value, minimum, maximum, number))
-                return true;
-            error = "invalid value '" + value + "' for " + option;
-            return false;
+        auto numeric = [&](long long minimum, long long maximum, int& target) {
+            if (!toNumber(value, minimum, maximum, number)) {
+                error = "invalid value '" + value + "' for " + option + " (" + std::to_string(minimum) + " to "
+                    + std::to_string(maximum) + ")";
+                return false;
+            }
+            target = int(number);
+            return true;
         };
 
         if (option == "--port") {
-            if (!numeric(0, 65535))
+            if (!numeric(0, 65535, port))
                 return false;
-            port = int(number);
         } else if (option == "--host") {
             host = value;
         } else if (option == "--serial") {
             serialPath = value;
         } else if (option == "--baud") {
-            if (!numeric(50, 4000000))
+            if (!numeric(50, 4000000, baudRate))
                 return false;
-            baudRate = int(number);
         } else if (option == "--parity") {
             if (value == "none")
                 parity = 'N';
@@ -89,62 +124,58 @@ bool CSimulatorOptions::parse(int argc, char* argv[], std::string& error)
                 return false;
             }
         } else if (option == "--unit") {
-            if (!numeric(1, 247))
+            if (!numeric(1, 247, unit))
                 return false;
-            unit = int(number);
         } else if (option == "--order-number") {
-            if (!numeric(0, 0xFFFFFFFFLL))
+            if (!toNumber(value, 0, 0xFFFFFFFFLL, number)) {
+                error = "invalid order number '" + value + "'";
                 return false;
+            }
             orderNumber = uint32_t(number);
         } else if (option == "--para-version") {
             char* end = nullptr;
             const double version = std::strtod(value.c_str(), &end);
-            if (value.empty() || *end != '\0' || version < 0 || version > 655.35) {
-                error = "invalid parameter version '" + value + "'";
+            if (value.empty() || *end != '\0' || !(version >= 0 && version <= 655.35)) {
+                error = "invalid parameter version '" + value + "' (0.00 to 655.35)";
                 return false;
             }
             paraVersionHundredths = int(std::lround(version * 100));
-        } else if (option == "--vendor") {
-            vendor = value;
-        } else if (option == "--product") {
-            product = value;
-        } else if (option == "--revision") {
-            revision = value;
+        } else if (option == "--vendor" || option == "--product" || option == "--revision") {
+            std::string& text = option == "--vendor" ? vendor : option == "--product" ? product : revision;
+            if (!toLatin1(value, text)) {
+                error = "text '" + value + "' for " + option + " is not Latin-1";
+                return false;
+            }
         } else if (option == "--register") {
             const size_t equals = value.find('=');
             long long address = 0;
             long long registerValue = 0;
             if (equals == std::string::npos || !toNumber(value.substr(0, equals), 0, 0xFFFF, address)
                 || !toNumber(value.substr(equals + 1), 0, 0xFFFF, registerValue)) {
-                error = "invalid register preset '" + value + "' (ADDR=VALUE)";
+                error = "invalid register preset '" + value + "' (ADDR=VALUE, both 0 to 0xFFFF)";
                 return false;
             }
             presets.push_back({ int(address), int(registerValue) });
         } else if (option == "--drop-every") {
-            if (!numeric(1, 1000000))
+            if (!numeric(1, 1000000, dropEvery))
                 return false;
-            dropEvery = int(number);
         } else if (option == "--corrupt-every") {
-            if (!numeric(1, 1000000))
+            if (!numeric(1, 1000000, corruptEvery))
                 return false;
-            corruptEvery = int(number);
         } else if (option == "--delay-ms") {
-            if (!numeric(0, 60000))
+            if (!numeric(0, 60000, delayMs))
                 return false;
-            delayMs = int(number);
         } else if (option == "--close-after") {
-            if (!numeric(1, 1000000))
+            if (!numeric(1, 1000000, closeAfter))
                 return false;
-            closeAfter = int(number);
         } else if (option == "--exception") {
             const size_t colon = value.find(':');
-            const size_t dash = value.find('-', colon == std::string::npos ? 0 : colon);
+            const size_t dash = colon == std::string::npos ? std::string::npos : value.find('-', colon);
             long long code = 0, first = 0, last = 0;
-            if (colon == std::string::npos || dash == std::string::npos
-                || !toNumber(value.substr(0, colon), 1, 255, code)
+            if (dash == std::string::npos || !toNumber(value.substr(0, colon), 1, 255, code)
                 || !toNumber(value.substr(colon + 1, dash - colon - 1), 0, 0xFFFF, first)
                 || !toNumber(value.substr(dash + 1), first, 0xFFFF, last)) {
-                error = "invalid exception range '" + value + "' (CODE:FIRST-LAST)";
+                error = "invalid exception range '" + value + "' (CODE:FIRST-LAST, code 1 to 255, FIRST <= LAST)";
                 return false;
             }
             exceptions.push_back({ int(code), int(first), int(last) });
@@ -152,6 +183,11 @@ bool CSimulatorOptions::parse(int argc, char* argv[], std::string& error)
             error = "unknown option " + option;
             return false;
         }
+    }
+    if (vendor.size() + product.size() + revision.size() > MAX_IDENTIFICATION_TEXT) {
+        error = "vendor, product and revision together exceed " + std::to_string(MAX_IDENTIFICATION_TEXT)
+            + " characters";
+        return false;
     }
     return true;
 }

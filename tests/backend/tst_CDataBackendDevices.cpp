@@ -1,0 +1,217 @@
+#include "backend/CDataBackend.h"
+#include "items/CItem.h"
+#include "models/CProgramTableModel.h"
+#include "models/CTreeModel.h"
+#include "protocol/CProtocolMaster.h"
+#include "protocol/CRC16.h"
+#include "support/CSimulatorProcess.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Identification, choice of the description file, activation and check of a
+// device, against the simulator and the installed sample descriptions.
+class tst_CDataBackendDevices : public QObject
+{
+    Q_OBJECT
+
+    CDataBackend* m_backend = nullptr;
+    CSimulatorProcess m_simulator;
+
+    bool connectSimulator(const QStringList& arguments)
+    {
+        if (!m_simulator.startTcp(arguments))
+            return false;
+        m_backend->setComProtocol(PROTOCOL_MODBUS_TCP);
+        return m_backend->openInterface(INTERFACE_TCP, m_simulator.endpoint(), 1);
+    }
+
+    static QStringList modelNames(const QList<CTreeModel*>& models)
+    {
+        QStringList names;
+        for (const CTreeModel* model : models)
+            names.append(model->objectName());
+        return names;
+    }
+
+    static void writeDescription(const QString& path, const QString& name, const QString& orderNumber, int version)
+    {
+        QByteArray xml = QStringLiteral(
+                             "<DVX><group name=\"DVX_PROJECT\"><value DVX_PROJECT_NAME=\"%1\" DVX_PROJECT_ORDER_NUMBER=\"%2\" "
+                             "DVX_PROJECT_TABLE_VERSION=\"500\"/></group><group name=\"DVX_OBJECT\"><value "
+                             "DVX_OBJECT_NAME=\"Parameter\"/><group name=\"DVX_LINE\"><group name=\"C\"><value "
+                             "name=\"Version\" Default=\"%3\" Divider=\"100\"/></group></group></group></DVX>\n")
+                             .arg(name, orderNumber)
+                             .arg(version)
+                             .toUtf8();
+        const quint16 crc = CRC16::calc_crc(xml);
+        xml.append(char(crc >> 8)).append(char(crc & 0xFF));
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(xml);
+    }
+
+private slots:
+    void initTestCase() { m_backend = CDataBackend::instance(); }
+
+    void cleanup()
+    {
+        m_backend->deactivateDevice();
+        m_backend->closeInterface();
+        m_simulator.stop();
+        m_backend->loadDeviceFileNames();
+    }
+
+    void installedDevices()
+    {
+        QStringList devices = m_backend->availableDevices();
+        devices.sort();
+        QCOMPARE(devices, (QStringList{ "TC200 (Parameter version: 1.00, Order number: 47110001)",
+                                        "TC200 (Parameter version: 1.01, Order number: 47110001)",
+                                        "TC300 (Parameter version: 2.00, Order number: 4712XXXX)" }));
+    }
+
+    void identification_data()
+    {
+        QTest::addColumn<QStringList>("simulator");
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QStringList>("models");
+        QTest::newRow("TC200 1.00") << QStringList{ "--order-number", "47110001", "--para-version", "1.00" }
+                                    << "TC200 (Parameter version: 1.00, Order number: 47110001)"
+                                    << QStringList{ "DeviceInfo", "PabOut", "Parameter", "Setup" };
+        QTest::newRow("TC200 1.01 picks the newer file")
+            << QStringList{ "--order-number", "47110001", "--para-version", "1.01" }
+            << "TC200 (Parameter version: 1.01, Order number: 47110001)"
+            << QStringList{ "DeviceInfo", "PabOut", "Parameter", "Setup" };
+        QTest::newRow("TC300 variant through the wildcard")
+            << QStringList{ "--order-number", "47120003", "--para-version", "2.00" }
+            << "TC300 (Parameter version: 2.00, Order number: 4712XXXX)"
+            << QStringList{ "DeviceInfo", "PabOut", "Parameter" };
+    }
+
+    void identification()
+    {
+        QFETCH(QStringList, simulator);
+        QFETCH(QString, device);
+        QFETCH(QStringList, models);
+        QVERIFY(connectSimulator(simulator));
+        QSignalSpy activated(m_backend, &CDataBackend::deviceActivated);
+        QSignalSpy checked(m_backend, &CDataBackend::deviceChecked);
+        m_backend->scanDevice();
+        QVERIFY(activated.wait(5000));
+        QCOMPARE(m_backend->currentDevice(), device);
+        QCOMPARE(modelNames(m_backend->models()), models);
+        // The device information read proves the device; then the parameters are read.
+        QTRY_COMPARE_WITH_TIMEOUT(checked.count(), 1, 5000);
+        QCOMPARE(checked.first().first().toBool(), true);
+        QTRY_VERIFY_WITH_TIMEOUT(m_backend->model("Parameter")->isValid(), 5000);
+        QVERIFY(m_backend->model("DeviceInfo")->isValid());
+    }
+
+    void unknownDeviceIsReportedAfterTheSecondScan()
+    {
+        QVERIFY(connectSimulator({ "--order-number", "99990001" }));
+        QSignalSpy errors(m_backend, &CDataBackend::errorMessage);
+        QSignalSpy scans(m_backend->protocolMaster(), &CProtocolMaster::scanResponse);
+        m_backend->scanDevice();
+        QTRY_COMPARE_WITH_TIMEOUT(scans.count(), 2, 5000); // the first miss asks the 0x0300 block
+        QTRY_COMPARE_WITH_TIMEOUT(errors.count(), 1, 2000);
+        QCOMPARE(errors.first().at(0).toString(), QStringLiteral("Device"));
+        QCOMPARE(errors.first().at(1).toString(),
+                 QStringLiteral("Device with order number '99990001' and parameter version '1.00' not supported!"));
+        QVERIFY(!m_backend->isDeviceActive());
+    }
+
+    void wrongSelectionIsDeactivated()
+    {
+        QVERIFY(connectSimulator({ "--order-number", "47110001" }));
+        QSignalSpy checked(m_backend, &CDataBackend::deviceChecked);
+        QSignalSpy errors(m_backend, &CDataBackend::errorMessage);
+        QSignalSpy deactivated(m_backend, &CDataBackend::deviceDeactivated);
+        QVERIFY(m_backend->activateDeviceByName(
+            QStringLiteral("TC300 (Parameter version: 2.00, Order number: 4712XXXX)")));
+        QTRY_COMPARE_WITH_TIMEOUT(checked.count(), 1, 5000);
+        QCOMPARE(checked.first().first().toBool(), false);
+        QVERIFY(errors.first().at(1).toString().startsWith(QStringLiteral("Mismatch beetween selected device")));
+        QCOMPARE(deactivated.count(), 1);
+        QVERIFY(!m_backend->isDeviceActive());
+        QVERIFY(m_backend->models().isEmpty());
+    }
+
+    void unsupportedSelection()
+    {
+        QSignalSpy errors(m_backend, &CDataBackend::errorMessage);
+        QVERIFY(!m_backend->activateDeviceByName(QStringLiteral("TC999 (Parameter version: 1.00, Order number: 5555)")));
+        QCOMPARE(errors.last().at(1).toString(),
+                 QStringLiteral("Device 'TC999 (Parameter version: 1.00, Order number: 5555)' not supported!"));
+    }
+
+    void deactivationKeepsProgramModels()
+    {
+        const int programsBefore = m_backend->programModels().size();
+        QVERIFY(m_backend->activateDeviceByName(
+            QStringLiteral("TC200 (Parameter version: 1.00, Order number: 47110001)")));
+        QCOMPARE(m_backend->programModels().size(), programsBefore + 1);
+        QCOMPARE(m_backend->programModels().last()->objectName(), QStringLiteral("Weekly program"));
+        QPointer<CTreeModel> parameter = m_backend->model("Parameter");
+        QVERIFY(parameter);
+        m_backend->deactivateDevice();
+        QVERIFY(!parameter);
+        QCOMPARE(m_backend->programModels().size(), programsBefore + 1);
+        QVERIFY(m_backend->currentDevice().isEmpty());
+    }
+
+    void choiceAmongMatchingFiles()
+    {
+        QTemporaryDir dir;
+        writeDescription(dir.filePath("broad.xml"), "Broad", "47XXXXXX", 100);
+        writeDescription(dir.filePath("narrow.xml"), "Narrow", "4711XXXX", 100);
+        writeDescription(dir.filePath("narrow2.xml"), "Narrow", "4711XXXX", 102);
+        m_backend->loadDeviceFileNames(dir.path());
+        QSignalSpy warnings(m_backend, &CDataBackend::warningMessage);
+        QCOMPARE(m_backend->setupXmlData("47115555", "1.00", "").name, QStringLiteral("Narrow"));
+        QCOMPARE(m_backend->setupXmlData("47115555", "", "").parameterVersion, QStringLiteral("1.02"));
+        QCOMPARE(warnings.count(), 1); // several candidates, highest version taken
+        QCOMPARE(m_backend->setupXmlData("47995555", "", "").name, QStringLiteral("Broad"));
+        QCOMPARE(m_backend->setupXmlData("4711", "1.00", "Broad").name, QStringLiteral("Broad"));
+    }
+
+    void clockAnswersAreRouted()
+    {
+        QVERIFY(connectSimulator({ "--register", "0x2000=0x2d05" }));
+        QVERIFY(m_backend->activateDeviceByName(
+            QStringLiteral("TC200 (Parameter version: 1.00, Order number: 47110001)")));
+        QSignalSpy clock(m_backend, &CDataBackend::dateTimeResponse);
+        m_backend->buildRequest(CRequest(REQUEST_READ_DATETIME, 3, 0x2000, 8));
+        QVERIFY(clock.wait(5000));
+        QCOMPARE(clock.first().first().toByteArray().left(2), QByteArray::fromHex("2d05"));
+    }
+
+    void examplePlugin()
+    {
+        const QString directory = QCoreApplication::applicationDirPath() + QStringLiteral("/plugins");
+        m_backend->loadPlugins(directory);
+        QCOMPARE(m_backend->pluginCount(), 1);
+        QVERIFY(m_backend->getDeviceFlashNames("TC200") == QStringList{ "TC200" });
+        QVERIFY(m_backend->activatePlugin(QStringLiteral("47110001")));
+        QVERIFY(!m_backend->pluginName().isEmpty());
+        QVERIFY(m_backend->getDeviceFlashNames("TC200").size() >= 1);
+        QVERIFY(!m_backend->activatePlugin(QStringLiteral("99990001")) || !m_backend->pluginName().isEmpty());
+
+        // Files that are not plug-ins are skipped with a log line.
+        QTemporaryDir dir;
+        QFile fake(dir.filePath(QStringLiteral("plugin_fake.so")));
+        fake.open(QIODevice::WriteOnly);
+        fake.write("not a library");
+        fake.close();
+        QSignalSpy logs(m_backend, &CDataBackend::log);
+        m_backend->loadPlugins(dir.path());
+        QCOMPARE(m_backend->pluginCount(), 0);
+        QVERIFY(logs.last().first().toString().contains(QStringLiteral("Could not load plug-in plugin_fake.so")));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_CDataBackendDevices)
+#include "tst_CDataBackendDevices.moc"
