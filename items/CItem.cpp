@@ -773,10 +773,13 @@ bool CItem::isExpandable() const
     return false;
 }
 
+// Views ask this for every index; stop at the first visible descendant
+// instead of collecting the whole subtree.
 bool CItem::hasVisibleChildren() const
 {
-    for (const CItem* item : findChildren<CItem*>()) {
-        if (item->m_visible)
+    for (const QObject* child : children()) {
+        const auto* item = qobject_cast<const CItem*>(child);
+        if (item && (item->m_visible || item->hasVisibleChildren()))
             return true;
     }
     return false;

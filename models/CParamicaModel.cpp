@@ -1,5 +1,11 @@
 #include "models/CParamicaModel.h"
 
+#include "items/CItem.h"
+
+#include <QObject>
+
+#include <algorithm>
+
 #include <cmath>
 
 const QColor CParamicaModel::TABLE_CAPTION_COLOR = QColor(228, 228, 228);
@@ -10,6 +16,10 @@ const QString LIST = QStringLiteral("List");
 const QString DEFAULT = QStringLiteral("Default");
 const QString VISIBILITY = QStringLiteral("Visibility");
 const QString TEXT = QStringLiteral("Text");
+const QString ADDRESS_RD = QStringLiteral("Address_RD");
+const QString ADDRESS_RW = QStringLiteral("Address_RW");
+// Bitfield definitions are named without the prefix some data elements carry.
+const QString DATA_PREFIX = QStringLiteral("data_");
 }
 
 void CParamicaModel::setupListEntries(const QList<QHash<QString, QString>>& entries)
@@ -56,4 +66,114 @@ BitfieldDescription CParamicaModel::bitfieldEntries(const QString& name) const
         break;
     }
     return result;
+}
+
+bool CParamicaModel::isRangedType(int type)
+{
+    switch (type) {
+    case CItem::TYPE_INT16_T:
+    case CItem::TYPE_UINT16_T:
+    case CItem::TYPE_INT8_T:
+    case CItem::TYPE_UINT8_T:
+    case CItem::TYPE_INT32_T:
+    case CItem::TYPE_UINT32_T:
+    case CItem::TYPE_REAL:
+    case CItem::TYPE_VERSION16_T:
+    case CItem::TYPE_VERSION32_T:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CParamicaModel::isCaptionRow(const CItem* item)
+{
+    return item->type() == CItem::TYPE_OBJECT || item->type() == CItem::TYPE_GROUP;
+}
+
+bool CParamicaModel::buildItems(const QList<CElementClass>& classes, QObject* root, bool stripDataPrefix,
+                                const std::function<void(CItem*)>& append)
+{
+    bool error = false;
+    for (const CElementClass& elementClass : classes) {
+        auto* object = new CItem(root);
+        object->setType(CItem::TYPE_OBJECT);
+        object->setObjectName(elementClass.name);
+        object->setCaption(elementClass.text);
+        object->setFeatures(elementClass.features);
+        for (const CElement& element : elementClass.elements) {
+            CItem* parentItem = object;
+            CItem* group = nullptr;
+            if (elementClass.elements.size() > 1) {
+                group = new CItem(object);
+                group->setType(CItem::TYPE_GROUP);
+                group->setObjectName(element.name);
+                group->setCaption(element.text);
+                QObject::connect(group, &CItem::visibleChanged, object, &CItem::childVisibilityChanged);
+                parentItem = group;
+            }
+            for (const auto& line : element.lines) {
+                auto* item = new CItem(parentItem);
+                QObject::connect(item, &CItem::visibleChanged, parentItem, &CItem::childVisibilityChanged);
+                if (line.contains(CItem::PARA_ATTRIBUTE_PARAMETER))
+                    item->setObjectName(element.name + QLatin1Char('_') + line.value(CItem::PARA_ATTRIBUTE_PARAMETER));
+                const bool unknownType = item->setup(line);
+                const QString typeName = line.value(CItem::PARA_ATTRIBUTE_DATATYPE).toLower();
+                if (CItem::DATA_TYPES_LIST16_T.contains(typeName) || CItem::DATA_TYPES_LIST32_T.contains(typeName)) {
+                    item->setTextList(listEntry(item->objectName()));
+                } else if (CItem::DATA_TYPES_BIT8_T.contains(typeName) || CItem::DATA_TYPES_BIT16_T.contains(typeName)
+                           || CItem::DATA_TYPES_BIT32_T.contains(typeName)) {
+                    QString key = item->objectName();
+                    if (stripDataPrefix)
+                        key.remove(DATA_PREFIX);
+                    item->setBitfieldEntries(bitfieldEntries(key));
+                }
+                if (unknownType)
+                    error = true;
+                else
+                    append(item);
+            }
+            if (group)
+                append(group);
+        }
+        append(object);
+    }
+    return error;
+}
+
+bool CParamicaModel::distributeBlock(QByteArray& data) const
+{
+    quint16 address = 0;
+    if (data.size() >= 2) {
+        address = quint16((uchar(data[0]) << 8) | uchar(data[1]));
+        data.remove(0, 2);
+    }
+    QList<CItem*> targets;
+    for (const CItem* item : itemsWithFeatures({ ADDRESS_RD, ADDRESS_RW })) {
+        for (const QString& key : { ADDRESS_RD, ADDRESS_RW }) {
+            if (item->feature(key).toUInt() != address)
+                continue;
+            const QList<CItem*> descendants = item->findChildren<CItem*>();
+            if (!descendants.isEmpty())
+                targets = descendants;
+            break;
+        }
+    }
+    if (targets.isEmpty())
+        return false;
+    std::stable_sort(targets.begin(), targets.end(), idLessThen);
+
+    QByteArray remaining = data;
+    const int maxId = targets.last()->id();
+    for (int id = 0; id <= maxId && !remaining.isEmpty(); ++id) {
+        for (CItem* target : qAsConst(targets)) {
+            const int length = target->dataLength();
+            if (target->id() != id || length > remaining.size())
+                continue;
+            target->setData(remaining.left(length));
+            remaining.remove(0, length);
+            break;
+        }
+    }
+    return true;
 }

@@ -12,7 +12,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class CItem;
+class QObject;
 
 // Second base of the item models built from a device description: the list
 // and bitfield definitions an item's texts and bits come from, and the
@@ -42,6 +45,21 @@ public:
     bool isReadOnly() const { return m_readOnly; }
 
 protected:
+    // Types whose special value text stands for values at or below the minimum.
+    static bool isRangedType(int type);
+    // Object and group rows head the data rows and carry no value.
+    static bool isCaptionRow(const CItem* item);
+
+    // Builds the object, group and data items of each class below `root` and
+    // hands every row to `append`: data rows first, then their group, then
+    // the object. Returns true when a line's data type matches no type name.
+    bool buildItems(const QList<CElementClass>& classes, QObject* root, bool stripDataPrefix,
+                    const std::function<void(CItem*)>& append);
+    // Cuts an answer block, led by its big-endian start address, into the
+    // items of the section read from that address, in ascending id order.
+    // `data` loses its address bytes; false when no section owns the block.
+    bool distributeBlock(QByteArray& data) const;
+
     bool m_readOnly = false;
     QList<QHash<QString, QString>> m_listEntries;
     QList<CElement> m_bitfieldEntries;

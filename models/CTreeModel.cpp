@@ -28,29 +28,6 @@ bool isUnsigned(const QVariant& value)
     return value.userType() == QMetaType::UInt;
 }
 
-bool isRanged(int type)
-{
-    switch (type) {
-    case CItem::TYPE_INT16_T:
-    case CItem::TYPE_UINT16_T:
-    case CItem::TYPE_INT8_T:
-    case CItem::TYPE_UINT8_T:
-    case CItem::TYPE_INT32_T:
-    case CItem::TYPE_UINT32_T:
-    case CItem::TYPE_REAL:
-    case CItem::TYPE_VERSION16_T:
-    case CItem::TYPE_VERSION32_T:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool isStructural(const CItem* item)
-{
-    return item->type() == CItem::TYPE_OBJECT || item->type() == CItem::TYPE_GROUP;
-}
-
 bool is16BitType(int type)
 {
     switch (type) {
@@ -81,46 +58,7 @@ CTreeModel::CTreeModel(const QString& name, QObject* parent)
 
 bool CTreeModel::setupModel(const QList<CElementClass>& classes)
 {
-    bool error = false;
-    for (const CElementClass& elementClass : classes) {
-        auto* object = new CItem(m_root);
-        object->setType(CItem::TYPE_OBJECT);
-        object->setObjectName(elementClass.name);
-        object->setCaption(elementClass.text);
-        object->setFeatures(elementClass.features);
-        for (const CElement& element : elementClass.elements) {
-            CItem* parentItem = object;
-            CItem* group = nullptr;
-            if (elementClass.elements.size() > 1) {
-                group = new CItem(object);
-                group->setType(CItem::TYPE_GROUP);
-                group->setObjectName(element.name);
-                group->setCaption(element.text);
-                connect(group, &CItem::visibleChanged, object, &CItem::childVisibilityChanged);
-                parentItem = group;
-            }
-            for (const auto& line : element.lines) {
-                auto* item = new CItem(parentItem);
-                connect(item, &CItem::visibleChanged, parentItem, &CItem::childVisibilityChanged);
-                if (line.contains(CItem::PARA_ATTRIBUTE_PARAMETER))
-                    item->setObjectName(element.name + QLatin1Char('_') + line.value(CItem::PARA_ATTRIBUTE_PARAMETER));
-                const bool unknownType = item->setup(line);
-                const QString typeName = line.value(CItem::PARA_ATTRIBUTE_DATATYPE).toLower();
-                if (CItem::DATA_TYPES_LIST16_T.contains(typeName) || CItem::DATA_TYPES_LIST32_T.contains(typeName))
-                    item->setTextList(listEntry(item->objectName()));
-                else if (CItem::DATA_TYPES_BIT8_T.contains(typeName) || CItem::DATA_TYPES_BIT16_T.contains(typeName)
-                         || CItem::DATA_TYPES_BIT32_T.contains(typeName))
-                    item->setBitfieldEntries(bitfieldEntries(item->objectName()));
-                if (unknownType)
-                    error = true;
-                else
-                    appendItem(item);
-            }
-            if (group)
-                appendItem(group);
-        }
-        appendItem(object);
-    }
+    const bool error = buildItems(classes, m_root, false, [this](CItem* item) { appendItem(item); });
     // Views ask for the column count all the time; info numbers come only
     // from the description.
     const QList<CItem*> items = m_root->findChildren<CItem*>();
@@ -382,38 +320,8 @@ void CTreeModel::readWriteData()
 
 void CTreeModel::newMultipleData(QByteArray data)
 {
-    quint16 address = 0;
-    if (data.size() >= 2) {
-        address = quint16((uchar(data[0]) << 8) | uchar(data[1]));
-        data.remove(0, 2);
-    }
-    QList<CItem*> targets;
-    for (const CItem* item : itemsWithFeatures({ ADDRESS_RD, ADDRESS_RW })) {
-        for (const QString& key : { ADDRESS_RD, ADDRESS_RW }) {
-            if (item->feature(key).toUInt() != address)
-                continue;
-            const QList<CItem*> descendants = item->findChildren<CItem*>();
-            if (!descendants.isEmpty())
-                targets = descendants;
-            break;
-        }
-    }
-    if (targets.isEmpty())
+    if (!distributeBlock(data))
         return;
-    std::stable_sort(targets.begin(), targets.end(), idLessThen);
-
-    QByteArray remaining = data;
-    const int maxId = targets.last()->id();
-    for (int id = 0; id <= maxId && !remaining.isEmpty(); ++id) {
-        for (CItem* target : qAsConst(targets)) {
-            if (target->id() != id || target->dataLength() > remaining.size())
-                continue;
-            const int length = target->dataLength();
-            target->setData(remaining.left(length));
-            remaining.remove(0, length);
-            break;
-        }
-    }
     if (!m_valid) {
         m_valid = true;
         emit validChanged(true);
@@ -502,7 +410,7 @@ QVariant CTreeModel::headerData(int section, Qt::Orientation orientation, int ro
 
 QString CTreeModel::valueText(const CItem* item) const
 {
-    const bool ranged = isRanged(item->type());
+    const bool ranged = isRangedType(item->type());
     const double value = item->value().toDouble();
     if (!item->specialValueText().isEmpty() && ranged && value <= item->minimum())
         return item->specialValueText();
@@ -513,7 +421,7 @@ QString CTreeModel::valueText(const CItem* item) const
 
 QString CTreeModel::rangeText(const CItem* item) const
 {
-    if (objectName() != MODEL_PARAMETER || !isRanged(item->type()) || item->type() == CItem::TYPE_VERSION16_T
+    if (objectName() != MODEL_PARAMETER || !isRangedType(item->type()) || item->type() == CItem::TYPE_VERSION16_T
         || item->type() == CItem::TYPE_VERSION32_T)
         return QString();
     QString minimum = QStringLiteral("%1 %2").arg(item->valueFormatedToString(item->minimum(), true), item->unit());
@@ -533,7 +441,7 @@ QVariant CTreeModel::data(const QModelIndex& index, int role) const
     const bool captionLike = column <= 0;
 
     if (role == Qt::BackgroundRole)
-        return isStructural(item) ? QVariant(TABLE_CAPTION_COLOR) : QVariant();
+        return isCaptionRow(item) ? QVariant(TABLE_CAPTION_COLOR) : QVariant();
     if (captionLike) {
         switch (role) {
         case Qt::DisplayRole:
@@ -541,7 +449,7 @@ QVariant CTreeModel::data(const QModelIndex& index, int role) const
         case Qt::ToolTipRole:
             return QString();
         case Qt::FontRole:
-            if (isStructural(item)) {
+            if (isCaptionRow(item)) {
                 QFont font;
                 font.setWeight(BOLD);
                 return font;

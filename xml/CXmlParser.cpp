@@ -379,13 +379,16 @@ bool CXmlParser::checkXmlData(const QByteArray& data)
 
 QByteArray CXmlParser::parseXmlData(const QByteArray& data, int checkLength)
 {
+    // Matching check bytes come first: some check byte pairs read as an
+    // unfinished UTF-8 sequence that the DOM reader silently drops, so a
+    // sealed file could otherwise pass for plain XML and be refused.
+    if (checkXmlData(data))
+        return data.left(data.size() - checkLength);
     const bool checking = checkXmlCrc();
     QDomDocument probe;
     int errorLine = 0;
     if (probe.setContent(data, false, nullptr, &errorLine))
         return checking ? QByteArray() : data;
-    if (checkXmlData(data))
-        return data.left(data.size() - checkLength);
     if (!checking) {
         const int zero = data.indexOf('\0');
         const QByteArray text = zero < 0 ? data : data.left(zero);

@@ -148,9 +148,20 @@ private slots:
         changedValue.replace("Default=\"215\"", "Default=\"216\"");
         QByteArray brokenElsewhere = sample;
         brokenElsewhere.replace("</group>\n  <group name=\"DVX_PROJECT_FEATURES\">", "\n  <group name=\"DVX_PROJECT_FEATURES\">");
+
         const QByteArray unsealed = sample.left(sample.size() - 2);
+        // Check bytes that read as the start of an unfinished UTF-8 character.
+        QByteArray lookalike;
+        for (int n = 0; n < 100000; ++n) {
+            lookalike = sealed(unsealed + QStringLiteral("<!-- %1 -->\n").arg(n).toUtf8());
+            const uchar first = uchar(lookalike.at(lookalike.size() - 2));
+            const uchar second = uchar(lookalike.at(lookalike.size() - 1));
+            if ((first & 0xF0) == 0xE0 && (second & 0xC0) == 0x80)
+                break;
+        }
 
         QTest::newRow("sealed sample") << sample << true << true;
+        QTest::newRow("check bytes like a UTF-8 lead byte") << lookalike << true << true;
         QTest::newRow("one value changed") << changedValue << false << true;
         QTest::newRow("saved without check bytes") << unsealed << false << true;
         QTest::newRow("broken XML") << brokenElsewhere << false << false;

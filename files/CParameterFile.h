@@ -1,0 +1,56 @@
+#pragma once
+
+#include "files/CDataPoint.h"
+#include "paramica_export.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QList>
+#include <QMap>
+#include <QString>
+
+class CTreeModel;
+class QDomElement;
+class QPrinter;
+class QTemporaryFile;
+class QTextDocument;
+
+// Parameter files: the items of a tree model as a flat record list, that list
+// as an XML document (file, temporary file) and as a printable document.
+class PARAMICA_EXPORT CParameterFile
+{
+    Q_DECLARE_TR_FUNCTIONS(CParameterFile)
+
+public:
+    static const QString PARA_FILE_DOC_TEXT;
+    static const QString PARA_FILE_VERSION_TEXT;
+    static const double PARA_FILE_VERSION_1_0;
+    static const QString PARA_NAME_DESCRIPTION;
+    static const QString PARA_NAME_ENTRIES;
+    static const QString PARA_FILE_TAG_GROUP;
+    static const QString PARA_FILE_TAG_VALUE;
+    static const QString PARA_FILE_ATTRIBUTE_NAME;
+    static const QString PARA_FILE_ATTRIBUTE_PARAMETER;
+    static const QString PARA_FILE_ATTRIBUTE_DATA_ID;
+    static const QString PARA_FILE_ATTRIBUTE_DATATYPE;
+    static const QString PARA_FILE_ATTRIBUTE_DEFAULT;
+
+    CParameterFile() = delete;
+
+    static QList<CDataPoint> parameterData(CTreeModel* model);
+    static QString parameter(const QString& pattern, CTreeModel* model);
+
+    static QByteArray createContent(const QMap<QString, QString>& description, const QList<CDataPoint>& data);
+    static bool saveFile(const QString& fileName, const QMap<QString, QString>& description,
+                         const QList<CDataPoint>& data);
+    static bool loadFile(const QString& fileName, QMap<QString, QString>* description, QList<CDataPoint>* data);
+    static QTemporaryFile* saveTemporary(const QString& fileTemplate, const QMap<QString, QString>& description,
+                                         const QList<CDataPoint>& data);
+    static bool loadTemporary(QTemporaryFile* file, QMap<QString, QString>* description, QList<CDataPoint>* data);
+    static void loadContent(const QDomElement& root, QMap<QString, QString>* description, QList<CDataPoint>* data);
+
+    static QTextDocument* content(const QMap<QString, QString>& description, const QList<CDataPoint>& data);
+    static bool savePdf(const QString& fileName, const QMap<QString, QString>& description,
+                        const QList<CDataPoint>& data);
+    static bool printPdf(QPrinter* printer, const QMap<QString, QString>& description, const QList<CDataPoint>& data);
+};
