@@ -6,6 +6,7 @@
 #include "interfaces/CTcpInterface.h"
 #include "items/CGlobals.h"
 #include "items/CItem.h"
+#include "models/CChartModel.h"
 #include "models/CProgramTableModel.h"
 #include "models/CTreeModel.h"
 #include "protocol/CFlasher.h"
@@ -540,6 +541,28 @@ QHash<QString, QHash<QString, QString>> CDataBackend::translations() const
     return result;
 }
 
+void CDataBackend::setupChartModel(CTreeModel* treeModel, const CElementMap* object,
+                                   const QHash<QString, QHash<QString, QString>>& texts)
+{
+    auto* chartModel = new CChartModel(treeModel->objectName() + CGlobals::ModelName_Data, treeModel);
+    chartModel->setupListEntries(object->lists);
+    chartModel->setupBitfieldEntries(object->bitfields);
+    if (chartModel->setupModel(object->classes))
+        return;
+    chartModel->setupTranslationTexts(texts);
+    if (m_protocolMaster)
+        connect(m_protocolMaster, &CProtocolMaster::dataResponse, chartModel, &CChartModel::newMultipleData);
+}
+
+CChartModel* CDataBackend::chartModel(const QString& name) const
+{
+    for (CTreeModel* treeModel : m_models) {
+        if (auto* chart = treeModel->findChild<CChartModel*>(name + CGlobals::ModelName_Data, Qt::FindDirectChildrenOnly))
+            return chart;
+    }
+    return nullptr;
+}
+
 bool CDataBackend::setupModels(const QString& fileName)
 {
     if (!m_xmlParser->readFileContent(fileName))
@@ -570,6 +593,8 @@ bool CDataBackend::setupModels(const QString& fileName)
             }
         } else if (objectName.contains(CGlobals::ModelName_Pab)) {
             keep = treeModel->hasFeature(CFunctionalFeature::Feature_Attribute_FC_RD);
+            if (keep && access == ACCESS_DYNAMIC)
+                setupChartModel(treeModel, object, texts);
         }
 
         if (treeModel->hasFeature(CFunctionalFeature::Feature_Attribute_FC_RW)) {
@@ -711,7 +736,19 @@ bool CDataBackend::deactivateDevice()
 
 void CDataBackend::resetModels()
 {
-    qDeleteAll(m_models);
+    // The device check that deactivates a device runs inside a model's own
+    // answer handling, so the models go once control is back in the event
+    // loop; cut off from the master, they take no further answers.
+    for (CTreeModel* treeModel : qAsConst(m_models)) {
+        if (m_protocolMaster)
+            disconnect(m_protocolMaster, nullptr, treeModel, nullptr);
+        for (CChartModel* chart : treeModel->findChildren<CChartModel*>()) {
+            if (m_protocolMaster)
+                disconnect(m_protocolMaster, nullptr, chart, nullptr);
+        }
+        treeModel->disconnect(this);
+        treeModel->deleteLater();
+    }
     m_models.clear();
 }
 

@@ -15,6 +15,7 @@
 
 class CBaseInterface;
 class CBaseWidget;
+class CChartModel;
 class CItem;
 class CLog;
 class CPluginInterface;
@@ -22,6 +23,7 @@ class CProgramTableModel;
 class CProtocolMaster;
 class CTreeModel;
 class CXmlParser;
+class CElementMap;
 
 // The one object through which the front end drives the library: it owns the
 // transport and the protocol master, wires them together, routes requests in
@@ -87,6 +89,9 @@ public:
     QList<CProgramTableModel*> programModels() const { return m_programModels; }
     // The tree model of the active device with this name, or null.
     CTreeModel* model(const QString& name) const;
+    // The chart model of the process values of the tree model with this
+    // name ("PabOut" gives "PabOut_Data"), or null.
+    CChartModel* chartModel(const QString& name) const;
 
 signals:
     void interfaceReseted();
@@ -136,6 +141,8 @@ private:
     CDataBackend();
     void readDeviceInfo();
     CItem* firstItemContaining(CTreeModel* model, const QString& part) const;
+    void setupChartModel(CTreeModel* treeModel, const CElementMap* object,
+                         const QHash<QString, QHash<QString, QString>>& texts);
 
     static CDataBackend* Instance;
 

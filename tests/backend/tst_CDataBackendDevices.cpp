@@ -1,5 +1,6 @@
 #include "backend/CDataBackend.h"
 #include "items/CItem.h"
+#include "models/CChartModel.h"
 #include "models/CProgramTableModel.h"
 #include "models/CTreeModel.h"
 #include "protocol/CProtocolMaster.h"
@@ -148,6 +149,23 @@ private slots:
                  QStringLiteral("Device 'TC999 (Parameter version: 1.00, Order number: 5555)' not supported!"));
     }
 
+    void processValuesReachTheChart()
+    {
+        QVERIFY(connectSimulator({ "--order-number", "47110001", "--para-version", "1.00" }));
+        QSignalSpy activated(m_backend, &CDataBackend::deviceActivated);
+        m_backend->scanDevice();
+        QVERIFY(activated.wait(5000));
+        QPointer<CChartModel> chart = m_backend->chartModel(QStringLiteral("PabOut"));
+        QVERIFY(chart);
+        QCOMPARE(chart->objectName(), QStringLiteral("PabOut_Data"));
+        QVERIFY(!m_backend->chartModel(QStringLiteral("Parameter")));
+        QVERIFY(chart->objectNames().contains(QStringLiteral("Prozesswerte_Istwert")));
+        m_backend->model(QStringLiteral("PabOut"))->readData();
+        QTRY_VERIFY_WITH_TIMEOUT(chart->rowCount() == 1, 5000);
+        m_backend->deactivateDevice();
+        QTRY_VERIFY_WITH_TIMEOUT(!chart, 1000);
+    }
+
     void deactivationKeepsProgramModels()
     {
         const int programsBefore = m_backend->programModels().size();
@@ -158,7 +176,7 @@ private slots:
         QPointer<CTreeModel> parameter = m_backend->model("Parameter");
         QVERIFY(parameter);
         m_backend->deactivateDevice();
-        QVERIFY(!parameter);
+        QTRY_VERIFY_WITH_TIMEOUT(!parameter, 1000);
         QCOMPARE(m_backend->programModels().size(), programsBefore + 1);
         QVERIFY(m_backend->currentDevice().isEmpty());
     }
