@@ -26,9 +26,6 @@ set_target_properties(paramica PROPERTIES
   CXX_VISIBILITY_PRESET hidden
   VISIBILITY_INLINES_HIDDEN ON)
 
-target_compile_definitions(paramica PRIVATE
-  PARAMICA_VERSION="${PROJECT_VERSION}")
-
 target_include_directories(paramica PUBLIC
   $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}>
   $<BUILD_INTERFACE:${CMAKE_BINARY_DIR}/include>

@@ -2,6 +2,7 @@
 
 #include "items/CItemTexts.h"
 
+#include <QRegularExpression>
 #include <QtEndian>
 #include <cmath>
 #include <cstring>
@@ -523,6 +524,73 @@ QString CItem::valueToString(const QVariant& value) const
     }
     default:
         return QStringLiteral("?");
+    }
+}
+
+QVariant CItem::valueFromString(const QString& input) const
+{
+    const QString text = input.trimmed();
+    const auto inRange = [this](double raw) { return m_min >= m_max || (raw >= m_min && raw <= m_max); };
+    bool ok = false;
+    switch (m_type) {
+    case TYPE_TEXT16_T:
+    case TYPE_TEXT8_T:
+        return text;
+    case TYPE_BOOL:
+        if (text == tr(CItemTexts::ItemTextValueOn) || text == QLatin1String("1"))
+            return 1;
+        if (text == tr(CItemTexts::ItemTextValueOff) || text == QLatin1String("0"))
+            return 0;
+        return QVariant();
+    case TYPE_LIST16_T:
+    case TYPE_LIST32_T: {
+        int index = texte().indexOf(text);
+        if (index < 0) {
+            index = text.toInt(&ok);
+            if (!ok || index < 0 || index >= texte().size())
+                return QVariant();
+        }
+        return index;
+    }
+    case TYPE_DATETIME: {
+        QDateTime dateTime = QDateTime::fromString(text, dateTimeFormat(false));
+        if (!dateTime.isValid())
+            dateTime = QDateTime::fromString(text, Qt::ISODate);
+        return dateTime.isValid() ? QVariant(dateTime) : QVariant();
+    }
+    case TYPE_CHAR_TIME15_T:
+    case TYPE_SHORT_TIME15_T:
+    case TYPE_LONG_TIME15_T: {
+        static const QRegularExpression timeOfDay(QStringLiteral("^(\\d{1,3}):(\\d{2})$"));
+        const QRegularExpressionMatch match = timeOfDay.match(text);
+        const int minutes = match.hasMatch() ? match.captured(1).toInt() * 60 + match.captured(2).toInt() : -1;
+        const double quarters = minutes / 15.0 * m_decimalFactor;
+        if (minutes < 0 || minutes % 15 != 0 || !inRange(quarters))
+            return QVariant();
+        return qRound(quarters);
+    }
+    case TYPE_INT16_T:
+    case TYPE_UINT16_T:
+    case TYPE_INT8_T:
+    case TYPE_UINT8_T:
+    case TYPE_INT32_T:
+    case TYPE_UINT32_T:
+    case TYPE_BIT8_T:
+    case TYPE_BIT16_T:
+    case TYPE_BIT32_T:
+    case TYPE_PASSWORD:
+    case TYPE_VERSION16_T:
+    case TYPE_VERSION32_T:
+    case TYPE_REAL: {
+        // Users type either decimal separator.
+        const double number = QString(text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+        const double raw = m_type == TYPE_REAL || m_type == TYPE_PASSWORD ? number : number * m_decimalFactor;
+        if (!ok || !inRange(raw))
+            return QVariant();
+        return m_type == TYPE_REAL ? QVariant(raw) : QVariant(qRound64(raw));
+    }
+    default:
+        return QVariant();
     }
 }
 

@@ -127,6 +127,10 @@ public:
 
     QString valueToString(const QVariant& value) const;
     QString toValueString() const;
+    // The inverse of valueToString for what a user types: the device value
+    // for the text, or an invalid variant when the text is no value of this
+    // item or lies outside its range.
+    QVariant valueFromString(const QString& text) const;
     QString valueFormatedToString(const QVariant& value, bool applyDecimalFactor) const;
 
     // Attributes, texts and tree

@@ -235,26 +235,8 @@ bool CProgramTableModel::setData(const QModelIndex& index, const QVariant& value
     if (!item || role != Qt::EditRole)
         return false;
     const QString text = value.toString().trimmed();
-    QVariant deviceValue;
-    bool ok = false;
-    if (isTimeType(item->type())) {
-        static const QRegularExpression timeOfDay(QStringLiteral("^(\\d{1,2}):(\\d{2})$"));
-        const QRegularExpressionMatch match = timeOfDay.match(text);
-        const int minutes = match.hasMatch() ? match.captured(1).toInt() * 60 + match.captured(2).toInt() : -1;
-        const double quarters = minutes / 15.0 * item->decimalFactor();
-        ok = minutes >= 0 && minutes % 15 == 0 && quarters >= item->minimum() && quarters <= item->maximum();
-        deviceValue = qRound(quarters);
-    } else if (item->type() == CItem::TYPE_LIST16_T) {
-        const int position = item->texte().indexOf(text);
-        ok = position >= 0;
-        deviceValue = position;
-    } else {
-        const double number = QString(text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
-        const double raw = number * item->decimalFactor();
-        ok = ok && raw >= item->minimum() && raw <= item->maximum();
-        deviceValue = qRound(raw);
-    }
-    if (!ok) {
+    const QVariant deviceValue = item->valueFromString(text);
+    if (!deviceValue.isValid()) {
         emit inputRefused(tr("'%1' is not a valid value for %2 of %3.")
                               .arg(text, item->caption(), m_rowNames.value(index.row())));
         return false;

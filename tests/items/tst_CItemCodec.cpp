@@ -355,6 +355,66 @@ private slots:
         QCOMPARE(item.valueFormatedToString(value, false), unscaledEditText);
     }
 
+    void userInput_data()
+    {
+        QTest::addColumn<Type>("type");
+        QTest::addColumn<double>("factor");
+        QTest::addColumn<double>("minimum");
+        QTest::addColumn<double>("maximum");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QVariant>("value"); // invalid: refused
+
+        QTest::newRow("scaled with comma") << CItem::TYPE_INT16_T << 10.0 << -500.0 << 1500.0 << "21,5" << QVariant(215);
+        QTest::newRow("scaled with point") << CItem::TYPE_INT16_T << 10.0 << -500.0 << 1500.0 << " -3.5 "
+                                           << QVariant(-35);
+        QTest::newRow("above the maximum") << CItem::TYPE_INT16_T << 10.0 << -500.0 << 1500.0 << "150,1" << QVariant();
+        QTest::newRow("no range given") << CItem::TYPE_UINT32_T << 1.0 << 0.0 << 0.0 << "4000000000"
+                                        << QVariant(4000000000ll);
+        QTest::newRow("not a number") << CItem::TYPE_UINT16_T << 1.0 << 0.0 << 0.0 << "12a" << QVariant();
+        QTest::newRow("real unscaled") << CItem::TYPE_REAL << 1000.0 << 0.0 << 100.0 << "2,25" << QVariant(2.25);
+        QTest::newRow("version") << CItem::TYPE_VERSION16_T << 100.0 << 0.0 << 0.0 << "1.23" << QVariant(123);
+        QTest::newRow("bool text") << CItem::TYPE_BOOL << 1.0 << 0.0 << 0.0 << "On" << QVariant(1);
+        QTest::newRow("bool digit") << CItem::TYPE_BOOL << 1.0 << 0.0 << 0.0 << "0" << QVariant(0);
+        QTest::newRow("bool other") << CItem::TYPE_BOOL << 1.0 << 0.0 << 0.0 << "yes" << QVariant();
+        QTest::newRow("list text") << CItem::TYPE_LIST16_T << 1.0 << 0.0 << 0.0 << "two" << QVariant(2);
+        QTest::newRow("list index") << CItem::TYPE_LIST32_T << 1.0 << 0.0 << 0.0 << "1" << QVariant(1);
+        QTest::newRow("list unknown") << CItem::TYPE_LIST16_T << 1.0 << 0.0 << 0.0 << "seven" << QVariant();
+        QTest::newRow("time of day") << CItem::TYPE_SHORT_TIME15_T << 1.0 << 0.0 << 96.0 << "08:30" << QVariant(34);
+        QTest::newRow("time off the grid") << CItem::TYPE_SHORT_TIME15_T << 1.0 << 0.0 << 96.0 << "08:20"
+                                           << QVariant();
+        QTest::newRow("time after midnight") << CItem::TYPE_CHAR_TIME15_T << 1.0 << 0.0 << 96.0 << "24:15"
+                                             << QVariant();
+        QTest::newRow("datetime") << CItem::TYPE_DATETIME << 1.0 << 0.0 << 0.0 << "15.03.2024 14:30:45"
+                                  << QVariant(friday());
+        QTest::newRow("datetime garbage") << CItem::TYPE_DATETIME << 1.0 << 0.0 << 0.0 << "yesterday" << QVariant();
+        QTest::newRow("text") << CItem::TYPE_TEXT16_T << 1.0 << 0.0 << 0.0 << "Zone 2" << QVariant("Zone 2");
+        QTest::newRow("build date is not typed") << CItem::TYPE_BUILD_DATE << 1.0 << 0.0 << 0.0 << "x" << QVariant();
+    }
+
+    void userInput()
+    {
+        QFETCH(Type, type);
+        QFETCH(double, factor);
+        QFETCH(double, minimum);
+        QFETCH(double, maximum);
+        QFETCH(QString, text);
+        QFETCH(QVariant, value);
+
+        CItem item;
+        item.setType(type);
+        item.setTextList(LIST_TEXTS);
+        item.setDecimalFactor(factor);
+        item.setRange(minimum, maximum);
+        item.setPrecision(2);
+        const QVariant parsed = item.valueFromString(text);
+        QCOMPARE(parsed.isValid(), value.isValid());
+        if (value.isValid()) {
+            QCOMPARE(parsed.toString(), value.toString());
+            // What is shown can be typed back.
+            QCOMPARE(item.valueFromString(item.valueToString(parsed)).toString(), value.toString());
+        }
+    }
+
     void boolTextsAreTranslated()
     {
         COnOffTranslator translator;

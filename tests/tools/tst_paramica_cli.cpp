@@ -1,6 +1,8 @@
 #include "support/CSimulatorProcess.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 // The command-line front end as a user runs it, against the simulator.
@@ -30,6 +32,20 @@ class tst_paramica_cli : public QObject
         result.out = QString::fromLocal8Bit(cli.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         result.err = QString::fromLocal8Bit(cli.readAllStandardError());
         return result;
+    }
+
+    // Runs a command against the simulator serving the first sample device.
+    Result runOnDevice(const QStringList& arguments)
+    {
+        if (!m_simulator.isRunning() && !m_simulator.startTcp({ "--order-number", "47110001" }))
+            return {};
+        return run(arguments + QStringList{ "--tcp", m_simulator.endpoint() });
+    }
+
+    static QString readFile(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
 private slots:
@@ -103,6 +119,155 @@ private slots:
         const Result result = run(arguments);
         QCOMPARE(result.exitCode, 3);
         QVERIFY2(result.err.contains(err), qPrintable(result.err));
+    }
+    void installedDevices()
+    {
+        const Result result = run({ "devices" });
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out.size(), 3);
+        QVERIFY(result.out.contains("TC300 (Parameter version: 2.00, Order number: 4712XXXX)"));
+    }
+
+    void identification_data()
+    {
+        QTest::addColumn<QStringList>("simulatorArguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("out");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("sample device") << QStringList{ "--order-number", "47110001" } << 0
+                                       << QStringList{ "Device: TC200 (Parameter version: 1.00, Order number: 47110001)",
+                                                       "Models: DeviceInfo, PabOut, Parameter, Setup" }
+                                       << QString();
+        QTest::newRow("unknown device")
+            << QStringList{ "--order-number", "99990001" } << 1 << QStringList{}
+            << "Device: Device with order number '99990001' and parameter version '1.00' not supported!";
+    }
+
+    void identification()
+    {
+        QFETCH(QStringList, simulatorArguments);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, out);
+        QFETCH(QString, err);
+        QVERIFY(m_simulator.startTcp(simulatorArguments));
+        const Result result = run({ "identify", "--tcp", m_simulator.endpoint() });
+        QCOMPARE(result.exitCode, exitCode);
+        QCOMPARE(result.out, out);
+        QVERIFY2(result.err.contains(err), qPrintable(result.err));
+    }
+
+    void setAndShow_data()
+    {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("scaled value by object name") << QStringList{ "set", "Parameter", "Sollwerte_Sollwert", "21,5" } << 0
+                                                     << "Setpoint: 21,5 °C";
+        QTest::newRow("list entry by caption") << QStringList{ "set", "Parameter", "Operating mode", "Cooling" } << 0
+                                               << "Operating mode: Cooling";
+        QTest::newRow("time of day") << QStringList{ "set", "Parameter", "Start time", "07:45" } << 0
+                                     << "Start time: 07:45";
+        QTest::newRow("out of range") << QStringList{ "set", "Parameter", "Sollwerte_Sollwert", "999" } << 2
+                                      << "'999' is not a valid value for Setpoint.";
+        QTest::newRow("read-only item") << QStringList{ "set", "Parameter", "Profile version", "1" } << 2
+                                        << "Profile version cannot be written.";
+        QTest::newRow("unknown item") << QStringList{ "set", "Parameter", "Nothing", "1" } << 2
+                                      << "Model 'Parameter' has no item 'Nothing'.";
+        QTest::newRow("unknown model") << QStringList{ "show", "Nothing" } << 2
+                                       << "The device has no model 'Nothing' (models: DeviceInfo, PabOut, Parameter, Setup).";
+    }
+
+    void setAndShow()
+    {
+        QFETCH(QStringList, command);
+        QFETCH(int, exitCode);
+        QFETCH(QString, line);
+        const Result result = runOnDevice(command);
+        QCOMPARE(result.exitCode, exitCode);
+        QVERIFY2(result.out.contains(line) || result.err.contains(line), qPrintable(result.err));
+        if (exitCode != 0)
+            return;
+        // Read back by another run, as an indented tree line.
+        const Result shown = runOnDevice({ "show", "Parameter" });
+        QCOMPARE(shown.exitCode, 0);
+        QVERIFY2(shown.out.contains("      " + line), qPrintable(shown.out.join('\n')));
+    }
+
+    void parameterFileRoundTrip()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("tc200.xml");
+        QCOMPARE(runOnDevice({ "set", "Parameter", "Sollwerte_Sollwert", "30" }).exitCode, 0);
+        QCOMPARE(runOnDevice({ "set", "Parameter", "Zone name", "Hall 2" }).exitCode, 0);
+        const Result saved = runOnDevice({ "save", file });
+        QCOMPARE(saved.exitCode, 0);
+        QVERIFY(readFile(file).contains("Parameter=\"Sollwerte_Sollwert\" DataId=\"0\" Datatype=\"int16_t\" Default=\"300\""));
+
+        QCOMPARE(runOnDevice({ "set", "Parameter", "Sollwerte_Sollwert", "12" }).exitCode, 0);
+        QCOMPARE(runOnDevice({ "set", "Parameter", "Zone name", "Shed" }).exitCode, 0);
+        const Result loaded = runOnDevice({ "load", file });
+        QCOMPARE(loaded.exitCode, 0);
+        const Result shown = runOnDevice({ "show", "Parameter" });
+        QVERIFY(shown.out.contains("      Setpoint: 30,0 °C"));
+        QVERIFY(shown.out.contains("      Zone name: Hall 2"));
+
+        // Files that do not fit are refused and leave the device as it is.
+        QString foreign = readFile(file);
+        foreign.replace("Parameter=\"le_device\" Default=\"TC200\"", "Parameter=\"le_device\" Default=\"TC300\"");
+        QFile foreignFile(dir.filePath("foreign.xml"));
+        QVERIFY(foreignFile.open(QIODevice::WriteOnly));
+        foreignFile.write(foreign.toUtf8());
+        foreignFile.close();
+        QFile damagedFile(dir.filePath("damaged.xml"));
+        QVERIFY(damagedFile.open(QIODevice::WriteOnly));
+        damagedFile.write(readFile(file).toUtf8().left(400));
+        damagedFile.close();
+        QCOMPARE(runOnDevice({ "set", "Parameter", "Sollwerte_Sollwert", "12" }).exitCode, 0);
+
+        const Result refused = runOnDevice({ "load", foreignFile.fileName() });
+        QCOMPARE(refused.exitCode, 4);
+        QVERIFY2(refused.err.contains("The parameter file belongs to TC300 (order number 47110001), not to the connected "
+                                      "TC200 (order number 47110001)."),
+                 qPrintable(refused.err));
+        const Result damaged = runOnDevice({ "load", damagedFile.fileName() });
+        QCOMPARE(damaged.exitCode, 4);
+        QVERIFY2(damaged.err.contains("is no readable parameter file."), qPrintable(damaged.err));
+        QVERIFY(runOnDevice({ "show", "Parameter" }).out.contains("      Setpoint: 12,0 °C"));
+
+        const Result unwritable = runOnDevice({ "save", file + "/inside-a-file.xml" });
+        QCOMPARE(unwritable.exitCode, 4);
+    }
+
+    void printedParameters()
+    {
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath("tc200.pdf");
+        const Result printed = runOnDevice({ "print", pdf });
+        QCOMPARE(printed.exitCode, 0);
+        QProcess text;
+        text.start("pdftotext", { "-layout", pdf, "-" });
+        if (!text.waitForStarted(5000))
+            QSKIP("pdftotext is not installed");
+        QVERIFY(text.waitForFinished(10000));
+        const QString content = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY2(content.contains("TC200 - Parameter"), qPrintable(content));
+        QVERIFY(content.contains("Setpoint"));
+        QVERIFY(content.contains("Operating mode"));
+    }
+
+    void recording()
+    {
+        QTemporaryDir dir;
+        const QString csv = dir.filePath("tc200.csv");
+        const Result recorded = runOnDevice({ "record", csv, "--seconds", "2" });
+        QCOMPARE(recorded.exitCode, 0);
+        const QStringList lines = readFile(csv).split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(lines.size() >= 6, qPrintable(lines.join('\n')));
+        QCOMPARE(lines.at(2), QStringLiteral("#;Device:;TC200;"));
+        QCOMPARE(lines.at(4), QStringLiteral("Time of day;Actual value;Output level;Relay;Power;"));
+        QCOMPARE(lines.at(5).count(';'), 5);
+        QVERIFY(recorded.out.last().endsWith("rows recorded to " + csv));
+        QCOMPARE(runOnDevice({ "record", csv, "--rotate", "3" }).exitCode, 2);
     }
 };
 

@@ -1,25 +1,53 @@
 #include "CCommandLine.h"
 
 #include "backend/CDataBackend.h"
+#include "files/CDataPoint.h"
+#include "files/CParameterFile.h"
+#include "files/CRecordFile.h"
+#include "items/CGlobals.h"
+#include "items/CItem.h"
+#include "models/CChartModel.h"
+#include "models/CTreeModel.h"
 #include "protocol/CProtocolMaster.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 const int DEFAULT_TCP_PORT = 502;
 // A read is sent up to three times with a 3 s time-out before it is reported.
 const int COMMAND_TIMEOUT_MS = 15000;
+const int IDENTIFY_TIMEOUT_MS = 30000;
 const int MAX_READ_REGISTERS = 125;
+const int RECORD_INTERVAL_MS = 1000;
+const int DEFAULT_RECORD_SECONDS = 10;
 const QString CAPTION_COMMUNICATION = QStringLiteral("Device communication");
 const QString CAPTION_RESET = QStringLiteral("Reset Interface");
+const QString DEFAULT_SHOW_MODEL = QStringLiteral("Parameter");
+// Rotation hours a recording accepts, in the order of the record file's choices.
+const QList<int> ROTATION_HOURS = { 2, 4, 8, 12, 24, 28 };
 
 QString hexWord(int value)
 {
     return QStringLiteral("0x%1").arg(value, 4, 16, QLatin1Char('0'));
+}
+
+quint16 blockAddress(const QByteArray& data)
+{
+    return data.size() < 2 ? 0 : quint16((uchar(data[0]) << 8) | uchar(data[1]));
+}
+
+bool isCaptionRow(const CItem* item)
+{
+    return item->type() == CItem::TYPE_OBJECT || item->type() == CItem::TYPE_GROUP;
 }
 }
 
@@ -28,12 +56,22 @@ CCommandLine::CCommandLine(QObject* parent)
 {
     m_parser.setApplicationDescription(QStringLiteral(
         "Command-line front end of the Paramica library.\n\n"
-        "Commands:\n"
-        "  scan                      identify the device: scan answer, then device identification\n"
+        "Commands on the registers of any Modbus device:\n"
+        "  scan                           scan answer, then device identification\n"
         "  read  --register A --count N   read N holding registers from A\n"
-        "  write --register A --value V   write one holding register"));
+        "  write --register A --value V   write one holding register\n\n"
+        "Commands on a described device:\n"
+        "  devices                        list the installed device descriptions\n"
+        "  identify                       choose and activate the description of the device\n"
+        "  show [MODEL]                   read and print a model (all models without MODEL)\n"
+        "  set MODEL ITEM VALUE           write one value (ITEM: object name or caption), read it back\n"
+        "  save FILE.xml                  save the parameters to a parameter file\n"
+        "  load FILE.xml                  load a parameter file and write it to the device\n"
+        "  print FILE.pdf                 print the parameters to a PDF file\n"
+        "  record FILE.csv                record the process values (--seconds, --rotate)\n\n"
+        "Exit codes: 0 done, 1 device error, 2 usage error, 3 no connection, 4 file error."));
     m_parser.addHelpOption();
-    m_parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("scan, read or write"));
+    m_parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The command and its arguments."));
     m_parser.addOptions({
         { QStringLiteral("tcp"), QStringLiteral("Modbus TCP device, port 502 unless given."),
           QStringLiteral("host[:port]") },
@@ -49,6 +87,10 @@ CCommandLine::CCommandLine(QObject* parent)
           QStringLiteral("1") },
         { QStringLiteral("value"), QStringLiteral("Register value to write (decimal or 0x hex)."),
           QStringLiteral("v") },
+        { QStringLiteral("seconds"), QStringLiteral("Length of a recording (default 10)."), QStringLiteral("n"),
+          QString::number(DEFAULT_RECORD_SECONDS) },
+        { QStringLiteral("rotate"), QStringLiteral("Start a new record file every 2, 4, 8, 12, 24 or 28 hours."),
+          QStringLiteral("hours") },
         { QStringLiteral("verbose"), QStringLiteral("Print the library's log lines on stderr.") },
     });
 }
@@ -68,9 +110,17 @@ int CCommandLine::run(const QStringList& arguments)
         printError(QStringLiteral("No command given. See --help."));
         return EXIT_USAGE;
     }
-    const QString command = positional.first();
-    if (command != QLatin1String("scan") && command != QLatin1String("read") && command != QLatin1String("write")) {
-        printError(QStringLiteral("Unknown command '%1'. See --help.").arg(command));
+    static const QMap<QString, Command> commands = {
+        { QStringLiteral("scan"), &CCommandLine::scan },       { QStringLiteral("read"), &CCommandLine::readRegisters },
+        { QStringLiteral("write"), &CCommandLine::writeRegister }, { QStringLiteral("devices"), &CCommandLine::devices },
+        { QStringLiteral("identify"), &CCommandLine::identify }, { QStringLiteral("show"), &CCommandLine::show },
+        { QStringLiteral("set"), &CCommandLine::set },         { QStringLiteral("save"), &CCommandLine::save },
+        { QStringLiteral("load"), &CCommandLine::load },       { QStringLiteral("print"), &CCommandLine::print },
+        { QStringLiteral("record"), &CCommandLine::record },
+    };
+    const Command command = commands.value(positional.first());
+    if (!command) {
+        printError(QStringLiteral("Unknown command '%1'. See --help.").arg(positional.first()));
         return EXIT_USAGE;
     }
 
@@ -81,15 +131,18 @@ int CCommandLine::run(const QStringList& arguments)
     if (m_parser.isSet(QStringLiteral("verbose")))
         connect(m_backend, &CDataBackend::log, this, &CCommandLine::printError);
 
-    int result = EXIT_USAGE;
-    if (command == QLatin1String("scan"))
-        result = scan();
-    else if (command == QLatin1String("read"))
-        result = readRegisters();
-    else
-        result = writeRegister();
+    const int result = (this->*command)();
     m_backend->closeInterface();
     return result;
+}
+
+QString CCommandLine::positional(int index, const QString& what)
+{
+    const QStringList arguments = m_parser.positionalArguments();
+    if (index < arguments.size())
+        return arguments.at(index);
+    printError(QStringLiteral("%1 needs %2. See --help.").arg(arguments.first(), what));
+    return QString();
 }
 
 bool CCommandLine::parseNumber(const QString& option, int maximum, int* value)
@@ -228,6 +281,346 @@ int CCommandLine::writeRegister()
     return result;
 }
 
+int CCommandLine::devices()
+{
+    const QStringList available = m_backend->availableDevices();
+    if (available.isEmpty()) {
+        printError(QStringLiteral("No device descriptions installed in %1.")
+                       .arg(QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + CDataBackend::XML_PATH)));
+        return EXIT_FILE_ERROR;
+    }
+    for (const QString& device : available)
+        printLine(device);
+    return EXIT_OK;
+}
+
+bool CCommandLine::identifyDevice()
+{
+    if (!connectDevice())
+        return false;
+    const QMetaObject::Connection checked =
+        connect(m_backend, &CDataBackend::deviceChecked, this, [this](bool state) {
+            finish(state ? EXIT_OK : EXIT_DEVICE_ERROR);
+        });
+    // An unknown or mismatching device ends the identification.
+    const QMetaObject::Connection refused =
+        connect(m_backend, &CDataBackend::errorMessage, this, [this] { finish(EXIT_DEVICE_ERROR); });
+    m_backend->scanDevice();
+    m_exitCode = waitForCompletion(IDENTIFY_TIMEOUT_MS);
+    disconnect(checked);
+    disconnect(refused);
+    if (m_exitCode == EXIT_OK && m_backend->isDeviceActive())
+        return true;
+    if (!m_messageSeen)
+        printError(QStringLiteral("No device identified within %1 s.").arg(IDENTIFY_TIMEOUT_MS / 1000));
+    m_exitCode = EXIT_DEVICE_ERROR;
+    return false;
+}
+
+int CCommandLine::identify()
+{
+    if (!identifyDevice())
+        return m_exitCode;
+    printLine(QStringLiteral("Device: %1").arg(m_backend->currentDevice()));
+    QStringList models;
+    for (const CTreeModel* model : m_backend->models())
+        models.append(model->objectName());
+    printLine(QStringLiteral("Models: %1").arg(models.join(QStringLiteral(", "))));
+    return EXIT_OK;
+}
+
+CTreeModel* CCommandLine::namedModel(const QString& name)
+{
+    if (CTreeModel* model = m_backend->model(name))
+        return model;
+    QStringList models;
+    for (const CTreeModel* model : m_backend->models())
+        models.append(model->objectName());
+    printError(QStringLiteral("The device has no model '%1' (models: %2).").arg(name, models.join(QStringLiteral(", "))));
+    m_exitCode = EXIT_USAGE;
+    return nullptr;
+}
+
+bool CCommandLine::readModel(CTreeModel* model)
+{
+    // The answers of this read are known by their start addresses.
+    QList<quint16> pending;
+    const QMetaObject::Connection requested =
+        connect(model, &CTreeModel::buildReadRequests, this, [&pending](const QList<CRequest>& requests) {
+            for (const CRequest& request : requests)
+                pending.append(request.readAddress);
+        });
+    const QMetaObject::Connection answered =
+        connect(m_backend->protocolMaster(), &CProtocolMaster::dataResponse, this, [this, &pending](const QByteArray& data) {
+            if (pending.removeOne(blockAddress(data)) && pending.isEmpty())
+                finish(EXIT_OK);
+        });
+    model->readData();
+    disconnect(requested);
+    m_exitCode = pending.isEmpty() ? EXIT_OK : waitForCompletion(COMMAND_TIMEOUT_MS);
+    disconnect(answered);
+    return m_exitCode == EXIT_OK;
+}
+
+bool CCommandLine::writeModel(CTreeModel* model)
+{
+    int pending = 0;
+    const QMetaObject::Connection requested = connect(
+        model, &CTreeModel::buildWriteRequests, this, [&pending](const QList<CRequest>& requests) { pending += requests.size(); });
+    const QMetaObject::Connection acknowledged = connect(m_backend, &CDataBackend::deviceAckResponse, this, [this, &pending] {
+        if (--pending == 0)
+            finish(EXIT_OK);
+    });
+    model->writeData();
+    disconnect(requested);
+    m_exitCode = pending == 0 ? EXIT_OK : waitForCompletion(COMMAND_TIMEOUT_MS);
+    disconnect(acknowledged);
+    if (m_exitCode != EXIT_OK && !m_messageSeen)
+        printError(QStringLiteral("The device did not confirm the write of %1.").arg(model->objectName()));
+    return m_exitCode == EXIT_OK;
+}
+
+void CCommandLine::printModel(CTreeModel* model)
+{
+    printLine(model->objectName());
+    const int captionColumn = model->columnCount() - 2;
+    const int valueColumn = model->columnCount() - 1;
+    const std::function<void(const QModelIndex&, int)> printRows = [&](const QModelIndex& parent, int depth) {
+        for (int row = 0; row < model->rowCount(parent); ++row) {
+            const QModelIndex caption = model->index(row, captionColumn, parent);
+            const CItem* item = model->itemAt(caption);
+            QString line = QString(2 * depth, QLatin1Char(' ')) + model->data(caption).toString();
+            if (!isCaptionRow(item))
+                line += QStringLiteral(": ") + model->data(model->index(row, valueColumn, parent)).toString().trimmed();
+            printLine(line);
+            printRows(model->index(row, 0, parent), depth + 1);
+        }
+    };
+    printRows(QModelIndex(), 1);
+}
+
+int CCommandLine::show()
+{
+    const QStringList arguments = m_parser.positionalArguments();
+    if (!identifyDevice())
+        return m_exitCode;
+    QList<CTreeModel*> models = m_backend->models();
+    if (arguments.size() > 1) {
+        CTreeModel* model = namedModel(arguments.at(1));
+        if (!model)
+            return m_exitCode;
+        models = { model };
+    }
+    for (CTreeModel* model : models) {
+        if (!readModel(model))
+            return m_exitCode;
+        printModel(model);
+    }
+    return EXIT_OK;
+}
+
+int CCommandLine::set()
+{
+    const QString modelName = positional(1, QStringLiteral("MODEL ITEM VALUE"));
+    const QString itemName = positional(2, QStringLiteral("MODEL ITEM VALUE"));
+    const QString valueText = positional(3, QStringLiteral("MODEL ITEM VALUE"));
+    if (valueText.isNull())
+        return EXIT_USAGE;
+    if (!identifyDevice())
+        return m_exitCode;
+    CTreeModel* model = namedModel(modelName);
+    if (!model || !readModel(model))
+        return m_exitCode;
+
+    CItem* item = model->findChild<CItem*>(itemName);
+    for (CItem* candidate : model->findChildren<CItem*>()) {
+        if (!item && !isCaptionRow(candidate) && candidate->caption() == itemName)
+            item = candidate;
+    }
+    if (!item || isCaptionRow(item)) {
+        printError(QStringLiteral("Model '%1' has no item '%2'.").arg(modelName, itemName));
+        return EXIT_USAGE;
+    }
+    if (item->isReadOnly() || item->type() == CItem::TYPE_BIT) {
+        printError(QStringLiteral("%1 cannot be written.").arg(item->caption()));
+        return EXIT_USAGE;
+    }
+    const QVariant value = item->valueFromString(valueText);
+    if (!value.isValid()) {
+        printError(QStringLiteral("'%1' is not a valid value for %2.").arg(valueText, item->caption()));
+        return EXIT_USAGE;
+    }
+    item->setValue(value);
+    if (!writeModel(model) || !readModel(model))
+        return m_exitCode;
+    printLine(QStringLiteral("%1: %2 %3").arg(item->caption(), item->toValueString(), item->unit()).trimmed());
+    return EXIT_OK;
+}
+
+QMap<QString, QString> CCommandLine::fileDescription()
+{
+    CTreeModel* deviceInfo = m_backend->model(CGlobals::ModelName_DeviceInfo);
+    const CDeviceDescription device = m_backend->currentDeviceDescription();
+    return {
+        { QStringLiteral("le_device"), device.name },
+        { QStringLiteral("le_order_number"), CParameterFile::parameter(CGlobals::Item_Bestellnummer, deviceInfo) },
+        { QStringLiteral("le_serial_number"), CParameterFile::parameter(CGlobals::Item_Seriennummer, deviceInfo) },
+        { QStringLiteral("le_version"), device.parameterVersion },
+        { QStringLiteral("le_device_description"), m_backend->currentDevice() },
+        { QStringLiteral("le_date"), QDateTime::currentDateTime().toString(CItem::dateTimeFormat(false)) },
+    };
+}
+
+int CCommandLine::save()
+{
+    const QString fileName = positional(1, QStringLiteral("FILE.xml"));
+    if (fileName.isNull())
+        return EXIT_USAGE;
+    if (!identifyDevice())
+        return m_exitCode;
+    CTreeModel* parameter = namedModel(CGlobals::ModelName_Parameter);
+    if (!parameter || !readModel(parameter))
+        return m_exitCode;
+    if (!CParameterFile::saveFile(fileName, fileDescription(), CParameterFile::parameterData(parameter))) {
+        printError(QStringLiteral("Could not write the parameter file '%1'.").arg(QDir::toNativeSeparators(fileName)));
+        return EXIT_FILE_ERROR;
+    }
+    printLine(QStringLiteral("Parameters saved to %1").arg(QDir::toNativeSeparators(fileName)));
+    return EXIT_OK;
+}
+
+int CCommandLine::print()
+{
+    const QString fileName = positional(1, QStringLiteral("FILE.pdf"));
+    if (fileName.isNull())
+        return EXIT_USAGE;
+    if (!identifyDevice())
+        return m_exitCode;
+    CTreeModel* parameter = namedModel(CGlobals::ModelName_Parameter);
+    if (!parameter || !readModel(parameter))
+        return m_exitCode;
+    if (!CParameterFile::savePdf(fileName, fileDescription(), CParameterFile::parameterData(parameter))) {
+        printError(QStringLiteral("Could not write the PDF file '%1'.").arg(QDir::toNativeSeparators(fileName)));
+        return EXIT_FILE_ERROR;
+    }
+    printLine(QStringLiteral("Parameters printed to %1").arg(QDir::toNativeSeparators(fileName)));
+    return EXIT_OK;
+}
+
+int CCommandLine::load()
+{
+    const QString fileName = positional(1, QStringLiteral("FILE.xml"));
+    if (fileName.isNull())
+        return EXIT_USAGE;
+    // A damaged file is refused before the device is touched.
+    QMap<QString, QString> description;
+    QList<CDataPoint> records;
+    if (!CParameterFile::loadFile(fileName, &description, &records)) {
+        printError(QStringLiteral("'%1' is no readable parameter file.").arg(QDir::toNativeSeparators(fileName)));
+        return EXIT_FILE_ERROR;
+    }
+    if (!identifyDevice())
+        return m_exitCode;
+    CTreeModel* parameter = namedModel(CGlobals::ModelName_Parameter);
+    if (!parameter || !readModel(parameter))
+        return m_exitCode;
+    const QMap<QString, QString> device = fileDescription();
+    for (const QString& key : { QStringLiteral("le_device"), QStringLiteral("le_order_number") }) {
+        if (description.value(key) != device.value(key)) {
+            printError(QStringLiteral("The parameter file belongs to %1 (order number %2), not to the connected %3 "
+                                      "(order number %4).")
+                           .arg(description.value(QStringLiteral("le_device")),
+                                description.value(QStringLiteral("le_order_number")),
+                                device.value(QStringLiteral("le_device")), device.value(QStringLiteral("le_order_number"))));
+            return EXIT_FILE_ERROR;
+        }
+    }
+
+    int applied = 0;
+    for (const CDataPoint& record : qAsConst(records)) {
+        CItem* item = parameter->findChild<CItem*>(record.name);
+        if (!item || isCaptionRow(item) || item->id() != record.id || item->type() != record.type)
+            continue;
+        item->setValue(record.value);
+        ++applied;
+    }
+    if (!writeModel(parameter) || !readModel(parameter))
+        return m_exitCode;
+    printLine(QStringLiteral("%1 parameters loaded from %2 and written to the device")
+                  .arg(applied)
+                  .arg(QDir::toNativeSeparators(fileName)));
+    return EXIT_OK;
+}
+
+int CCommandLine::record()
+{
+    const QString fileName = positional(1, QStringLiteral("FILE.csv"));
+    if (fileName.isNull())
+        return EXIT_USAGE;
+    int seconds = 0;
+    if (!parseNumber(QStringLiteral("seconds"), 7 * 86400, &seconds) || seconds == 0)
+        return EXIT_USAGE;
+    int interval = 0;
+    if (m_parser.isSet(QStringLiteral("rotate"))) {
+        interval = ROTATION_HOURS.indexOf(m_parser.value(QStringLiteral("rotate")).toInt()) + 1;
+        if (interval == 0) {
+            printError(QStringLiteral("Invalid --rotate '%1' (2, 4, 8, 12, 24 or 28).").arg(m_parser.value("rotate")));
+            return EXIT_USAGE;
+        }
+    }
+    if (!identifyDevice())
+        return m_exitCode;
+    CTreeModel* process = nullptr;
+    for (CTreeModel* model : m_backend->models()) {
+        if (!process && m_backend->chartModel(model->objectName()))
+            process = model;
+    }
+    if (!process) {
+        printError(QStringLiteral("The device has no process values to record."));
+        return EXIT_USAGE;
+    }
+    CChartModel* chart = m_backend->chartModel(process->objectName());
+
+    CRecordFile recorder;
+    connect(&recorder, &CMessageSender::errorMessage, this, &CCommandLine::reportMessage);
+    if (m_parser.isSet(QStringLiteral("verbose")))
+        connect(&recorder, &CMessageSender::logMessage, this, &CCommandLine::printError);
+    const CDeviceDescription device = m_backend->currentDeviceDescription();
+    recorder.setDevice(device.name, device.pabVersion);
+    recorder.setHeaderNames(chart->dataNames());
+    recorder.setFileInterval(interval);
+    recorder.setFilePath(QFileInfo(fileName).absolutePath());
+    if (!recorder.start(fileName))
+        return EXIT_FILE_ERROR;
+
+    int rows = 0;
+    QElapsedTimer elapsed;
+    connect(chart, qOverload<QHash<QString, QString>>(&CChartModel::newDataAdded), this,
+            [&](const QHash<QString, QString>& texts) {
+                recorder.appendData(texts);
+                ++rows;
+                std::fprintf(stderr, "\rRecording %s: %lld of %d s, %d rows", qPrintable(recorder.fileName()),
+                             (elapsed.elapsed() + 500) / 1000, seconds, rows);
+                std::fflush(stderr);
+            });
+    // Process values are polled, as a front end's chart timer does.
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, process, &CTreeModel::readData);
+    QTimer end;
+    end.setSingleShot(true);
+    connect(&end, &QTimer::timeout, this, [this] { finish(EXIT_OK); });
+    elapsed.start();
+    process->readData();
+    poll.start(RECORD_INTERVAL_MS);
+    end.start(seconds * 1000);
+    const int result = waitForCompletion(seconds * 1000 + COMMAND_TIMEOUT_MS);
+    recorder.stop();
+    std::fprintf(stderr, "\n");
+    if (result != EXIT_OK)
+        return result;
+    printLine(QStringLiteral("%1 rows recorded to %2").arg(rows).arg(QDir::toNativeSeparators(fileName)));
+    return rows > 0 ? EXIT_OK : EXIT_DEVICE_ERROR;
+}
 int CCommandLine::waitForCompletion(int timeoutMs)
 {
     QEventLoop loop;

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QCommandLineParser>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 class CDataBackend;
+class CItem;
+class CTreeModel;
 class QEventLoop;
 
 // The command-line front end: drives the back end through its public API the
@@ -15,7 +18,13 @@ class CCommandLine : public QObject
     Q_OBJECT
 
 public:
-    enum ENUM_EXIT_CODES { EXIT_OK = 0, EXIT_DEVICE_ERROR = 1, EXIT_USAGE = 2, EXIT_NO_CONNECTION = 3 };
+    enum ENUM_EXIT_CODES {
+        EXIT_OK = 0,
+        EXIT_DEVICE_ERROR = 1,
+        EXIT_USAGE = 2,
+        EXIT_NO_CONNECTION = 3,
+        EXIT_FILE_ERROR = 4
+    };
 
     explicit CCommandLine(QObject* parent = nullptr);
 
@@ -23,10 +32,33 @@ public:
     int run(const QStringList& arguments);
 
 private:
-    bool connectDevice();
+    typedef int (CCommandLine::*Command)();
+
+    // Raw register access
     int scan();
     int readRegisters();
     int writeRegister();
+    // Described devices
+    int devices();
+    int identify();
+    int show();
+    int set();
+    int save();
+    int load();
+    int print();
+    int record();
+
+    bool connectDevice();
+    // Scans, lets the back end choose and activate the description and waits
+    // until the device has been checked against it.
+    bool identifyDevice();
+    CTreeModel* namedModel(const QString& name);
+    // Reads or writes every section of the model and waits for the answers.
+    bool readModel(CTreeModel* model);
+    bool writeModel(CTreeModel* model);
+    void printModel(CTreeModel* model);
+    QMap<QString, QString> fileDescription();
+    QString positional(int index, const QString& what);
 
     // Waits in the event loop until finish() is called or the bound passes.
     int waitForCompletion(int timeoutMs);
@@ -35,7 +67,6 @@ private:
     bool parseNumber(const QString& option, int maximum, int* value);
 
     static void printLine(const QString& line);
-
     void printError(const QString& line);
 
     QCommandLineParser m_parser;
