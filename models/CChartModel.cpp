@@ -11,6 +11,9 @@
 #include <cmath>
 
 namespace {
+// A full day keeps the row that is exactly a day old, and each new row is
+// appended before the oldest one goes: two rows above a day of samples.
+const int LIVE_CAPACITY = CChartModel::RESERVED_SAMPLES + 2;
 const QString TIME_COLUMN = QString::fromLatin1(CItemTexts::AxisXDataName);
 const QString TEXT_SEPARATOR = QStringLiteral(" - ");
 
@@ -95,8 +98,7 @@ void CChartModel::insertColumn(const QString& name)
     const int position = m_columns.size();
     beginInsertColumns(QModelIndex(), position, position);
     m_columns.append(Column(name, QVector<QVariant>()));
-    // A row exactly one day old is kept, so a full day holds one row more.
-    m_columns.last().second.reserve(RESERVED_SAMPLES + 1);
+    m_columns.last().second.reserve(LIVE_CAPACITY);
     endInsertColumns();
 }
 
@@ -377,7 +379,7 @@ void CChartModel::setOnline(bool state)
         return;
     m_online = state;
     if (state)
-        resetData(RESERVED_SAMPLES + 1);
+        resetData(LIVE_CAPACITY);
 }
 
 void CChartModel::setMarkerData(QPointF point, int number, bool removed)

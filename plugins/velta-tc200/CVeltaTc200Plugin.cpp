@@ -1,5 +1,7 @@
 #include "CVeltaTc200Plugin.h"
 
+#include "items/CGlobals.h"
+
 #include <QSerialPort>
 
 const QString CVeltaTc200Plugin::ORDER_NUMBER_PREFIX = QStringLiteral("4711");
@@ -13,7 +15,8 @@ bool CVeltaTc200Plugin::setup(CDataBackend* backend, const QString& orderNumber)
 
 bool CVeltaTc200Plugin::supportsDevice(const QString& id)
 {
-    return id.startsWith(ORDER_NUMBER_PREFIX);
+    // Also the family's fallback for devices without a plug-in of their own.
+    return id.startsWith(ORDER_NUMBER_PREFIX) || id == CGlobals::PluginIdDefault;
 }
 
 QString CVeltaTc200Plugin::pluginName() const
