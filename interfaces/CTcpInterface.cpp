@@ -35,7 +35,8 @@ bool CTcpInterface::openPort()
     connect(m_socket, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
     // A refused connection never reaches the connected or disconnected state.
     connect(m_socket, &QAbstractSocket::errorOccurred, &loop, &QEventLoop::quit);
-    QTimer::singleShot(CONNECT_TIMEOUT_MS, &loop, &QEventLoop::quit);
+    // A coarse timer may end up to 5 % early; the time-out is a promise.
+    QTimer::singleShot(CONNECT_TIMEOUT_MS, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     m_socket->connectToHost(m_host, static_cast<quint16>(m_port), QIODevice::ReadWrite,
                             QAbstractSocket::AnyIPProtocol);
     if (m_socket->state() != QAbstractSocket::ConnectedState)

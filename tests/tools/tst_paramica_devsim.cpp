@@ -5,6 +5,7 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 
@@ -120,10 +121,11 @@ private slots:
         QTest::addColumn<int>("address");
         QTest::addColumn<QVector<int>>("block");
 
-        // 47110001 is 0x02CED771.
+        // 47110001 is 0x02CED771. A device option alone serves no description.
         const QVector<int> defaults{ 0, 0, 0xD771, 0x02CE, 0, 0, 0, 0, 0, 100 };
-        QTest::newRow("defaults, scan block") << QStringList{} << 0 << 0x0400 << defaults;
-        QTest::newRow("defaults, second block") << QStringList{} << 0 << 0x0300 << defaults;
+        const QStringList plain{ "--order-number", "47110001" };
+        QTest::newRow("plain identity, scan block") << plain << 0 << 0x0400 << defaults;
+        QTest::newRow("plain identity, second block") << plain << 0 << 0x0300 << defaults;
         QTest::newRow("input registers mirror")
             << QStringList{ "--order-number", "0x12345678", "--para-version", "1.07" } << 1 << 0x0400
             << QVector<int>{ 0, 0, 0x5678, 0x1234, 0, 0, 0, 0, 0, 107 };
@@ -132,7 +134,7 @@ private slots:
             << QStringList{ "--order-number", "4294967295", "--para-version", "1.15" } << 0 << 0x0300
             << QVector<int>{ 0, 0, 0xFFFF, 0xFFFF, 0, 0, 0, 0, 0, 115 };
         QTest::newRow("presets win over identity")
-            << QStringList{ "--register", "0x0400=7", "--register", "1033=250" } << 0 << 0x0400
+            << plain + QStringList{ "--register", "0x0400=7", "--register", "1033=250" } << 0 << 0x0400
             << QVector<int>{ 7, 0, 0xD771, 0x02CE, 0, 0, 0, 0, 0, 250 };
     }
 
@@ -402,6 +404,66 @@ private slots:
         QCOMPARE(m_simulator.exitCode(), 0);
     }
 
+    void describedDevice_data()
+    {
+        const QString xml = QFileInfo(QStringLiteral(PARAMICA_DEVSIM_PATH)).absolutePath() + QStringLiteral("/xml/");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("orderLow");
+        QTest::addColumn<int>("orderHigh");
+        QTest::addColumn<int>("version");
+        QTest::newRow("first sample without options") << QStringList{} << 0xD771 << 0x02CE << 100;
+        QTest::newRow("sealed newer version") << QStringList{ "--description", xml + "TC200_V101.xml" } << 0xD771
+                                              << 0x02CE << 101;
+        QTest::newRow("unsealed source") << QStringList{ "--description", QStringLiteral(PARAMICA_SAMPLE_SOURCE) }
+                                         << 0xD771 << 0x02CE << 100;
+        QTest::newRow("identity option wins") << QStringList{ "--description", xml + "TC200_V101.xml", "--para-version",
+                                                              "1.00" }
+                                              << 0xD771 << 0x02CE << 100;
+        // 4712XXXX serves as 47120000, 0x02CEFE80.
+        QTest::newRow("wildcard order number") << QStringList{ "--description", xml + "TC300.xml" } << 0xFE80 << 0x02CE
+                                               << 200;
+    }
+
+    void describedDevice()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, orderLow);
+        QFETCH(int, orderHigh);
+        QFETCH(int, version);
+        const Client client = startAndConnect(false, arguments);
+        QVERIFY(client);
+        uint16_t identity[10] = {};
+        QCOMPARE(modbus_read_registers(client.get(), 0x0400, 10, identity), 10);
+        QCOMPARE(int(identity[2]), orderLow);
+        QCOMPARE(int(identity[3]), orderHigh);
+        QCOMPARE(int(identity[9]), version);
+        if (orderLow != 0xD771)
+            return;
+
+        // Parameters hold their defaults as the models cut them: setpoint
+        // 21.5 as 215, hysteresis 20, operating mode 1, enable 1; after the
+        // code and two one-byte items sharing a word, the int32 counter offset
+        // -100000 and the uint32 interval 86400, low word first.
+        uint16_t parameters[12] = {};
+        QCOMPARE(modbus_read_registers(client.get(), 0x1000, 12, parameters), 12);
+        QCOMPARE(QVector<int>(parameters, parameters + 4), (QVector<int>{ 215, 20, 1, 1 }));
+        QCOMPARE(int(parameters[6]) | (int(parameters[7]) << 16), -100000);
+        QCOMPARE(int(parameters[8]) | (int(parameters[9]) << 16), 86400);
+
+        // Writes stick; process values move on their own.
+        QCOMPARE(modbus_write_register(client.get(), 0x1000, 230), 1);
+        QCOMPARE(modbus_read_registers(client.get(), 0x1000, 1, parameters), 1);
+        QCOMPARE(int(parameters[0]), 230);
+        uint16_t first[5] = {};
+        QCOMPARE(modbus_read_registers(client.get(), 0x1200, 5, first), 5);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                uint16_t now[5] = {};
+                return modbus_read_registers(client.get(), 0x1200, 5, now) == 5 && now[0] != first[0];
+            }(),
+            5000);
+    }
+
     void badSetupExitsWithTwo_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -417,6 +479,8 @@ private slots:
         QTest::newRow("text not Latin-1") << QStringList{ "--vendor", "€" };
         QTest::newRow("serial device missing") << QStringList{ "--serial", "/dev/paramica-none" };
         QTest::newRow("port in use") << QStringList{ "--port", "%inuse" };
+        QTest::newRow("missing description") << QStringList{ "--description", "/nonexistent/TC200.xml" };
+        QTest::newRow("description that is not XML") << QStringList{ "--description", QStringLiteral(PARAMICA_DEVSIM_PATH) };
     }
 
     void badSetupExitsWithTwo()

@@ -1,5 +1,7 @@
 #include "CDeviceSimulator.h"
 
+#include "CDescribedDevice.h"
+
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -27,8 +29,9 @@ bool touches(int first, int count, const CSimulatorOptions::ExceptionRange& rang
 }
 }
 
-CDeviceSimulator::CDeviceSimulator(const CSimulatorOptions& options)
+CDeviceSimulator::CDeviceSimulator(const CSimulatorOptions& options, CDescribedDevice* described)
     : m_options(options)
+    , m_described(described)
 {
     // The reply context never opens its device: its socket is one end of the
     // pair, so libmodbus only frames.
@@ -52,6 +55,8 @@ CDeviceSimulator::CDeviceSimulator(const CSimulatorOptions& options)
     m_mapping->nb_input_registers = m_mapping->nb_registers;
     m_mapping->tab_input_registers = m_mapping->tab_registers;
 
+    if (m_described)
+        m_described->writeRegisters(m_mapping->tab_registers);
     setIdentificationBlock(IDENTIFICATION_BLOCK);
     setIdentificationBlock(SECOND_IDENTIFICATION_BLOCK);
     for (const auto& preset : options.presets)
@@ -268,6 +273,9 @@ std::vector<uint8_t> CDeviceSimulator::framedAnswer(const std::vector<uint8_t>& 
 
 std::vector<uint8_t> CDeviceSimulator::answer(const std::vector<uint8_t>& request)
 {
+    // Process values are brought up to date when someone asks.
+    if (m_described)
+        m_described->updateProcessValues(m_mapping->tab_registers);
     std::vector<uint8_t> reply = framedAnswer(request);
     if (reply.empty())
         return reply;

@@ -2,6 +2,8 @@
 
 #include "CSimulatorOptions.h"
 
+class CDescribedDevice;
+
 #include <modbus/modbus.h>
 
 #include <cstdint>
@@ -13,7 +15,9 @@
 class CDeviceSimulator
 {
 public:
-    explicit CDeviceSimulator(const CSimulatorOptions& options);
+    // The described device, when there is one, fills the register map and
+    // keeps its process values moving; it must outlive the simulator.
+    CDeviceSimulator(const CSimulatorOptions& options, CDescribedDevice* described);
     ~CDeviceSimulator();
     CDeviceSimulator(const CDeviceSimulator&) = delete;
     CDeviceSimulator& operator=(const CDeviceSimulator&) = delete;
@@ -46,6 +50,7 @@ private:
     int headerLength() const { return isRtu() ? 1 : 7; }
 
     const CSimulatorOptions& m_options;
+    CDescribedDevice* m_described = nullptr;
     modbus_t* m_context = nullptr;
     modbus_mapping_t* m_mapping = nullptr;
     int m_replyFd = -1;   // libmodbus writes here

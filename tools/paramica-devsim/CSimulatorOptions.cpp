@@ -54,6 +54,10 @@ const char* CSimulatorOptions::usage()
            "  --parity none|even|odd   serial parity (default even); 8 data bits, 1 stop bit\n"
            "  --unit N                 unit id / slave address (default 1); others are not answered\n"
            "Device:\n"
+           "  --description FILE       serve the registers of a device description (sealed or not):\n"
+           "                           its identity, its sections with their default values and\n"
+           "                           moving process values; without any device option the\n"
+           "                           first sample description beside the program is served\n"
            "  --order-number N         order number in the identification block (default 47110001)\n"
            "  --para-version X.YY      parameter version (default 1.00)\n"
            "  --vendor TEXT            device identification object 0 (default VELTA)\n"
@@ -126,12 +130,15 @@ bool CSimulatorOptions::parse(int argc, char* argv[], std::string& error)
         } else if (option == "--unit") {
             if (!numeric(1, 247, unit))
                 return false;
+        } else if (option == "--description") {
+            descriptionPath = value;
         } else if (option == "--order-number") {
             if (!toNumber(value, 0, 0xFFFFFFFFLL, number)) {
                 error = "invalid order number '" + value + "'";
                 return false;
             }
             orderNumber = uint32_t(number);
+            orderNumberGiven = true;
         } else if (option == "--para-version") {
             char* end = nullptr;
             const double version = std::strtod(value.c_str(), &end);
@@ -140,6 +147,7 @@ bool CSimulatorOptions::parse(int argc, char* argv[], std::string& error)
                 return false;
             }
             paraVersionHundredths = int(std::lround(version * 100));
+            paraVersionGiven = true;
         } else if (option == "--vendor" || option == "--product" || option == "--revision") {
             std::string& text = option == "--vendor" ? vendor : option == "--product" ? product : revision;
             if (!toLatin1(value, text)) {

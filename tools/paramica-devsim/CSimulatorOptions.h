@@ -24,8 +24,12 @@ struct CSimulatorOptions
     char parity = 'E';
     int unit = 1;
 
+    std::string descriptionPath;
     uint32_t orderNumber = 47110001;
     int paraVersionHundredths = 100;
+    // Given on the command line, they win over the description's identity.
+    bool orderNumberGiven = false;
+    bool paraVersionGiven = false;
     std::string vendor = "VELTA";
     std::string product = "TC200";
     std::string revision = "V1.00";

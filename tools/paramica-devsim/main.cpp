@@ -1,7 +1,11 @@
 // paramica-devsim: a Modbus device on this machine, for tests and the demo.
 
+#include "CDescribedDevice.h"
 #include "CDeviceSimulator.h"
 #include "CSimulatorOptions.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
 
 #include <modbus/modbus.h>
 
@@ -23,6 +27,8 @@ volatile sig_atomic_t stopRequested = 0;
 const int RTU_SILENCE_MS = 10;
 const size_t MAX_CLIENTS = 8;
 const int EXIT_BAD_SETUP = 2;
+// Served when no device option is given: the first sample, as the build puts it.
+const QString DEFAULT_DESCRIPTION = QStringLiteral("xml/TC200_V100.xml");
 
 void requestStop(int)
 {
@@ -262,8 +268,31 @@ int main(int argc, char* argv[])
         return EXIT_BAD_SETUP;
     }
 
+    // The description reader is Qt code; a simulator serves any file it is
+    // given, sealed or not.
+    int qtArgc = 2;
+    char checkOff[] = "--no-xml-check";
+    char* qtArgv[] = { argv[0], checkOff, nullptr };
+    QCoreApplication application(qtArgc, qtArgv);
+    if (options.descriptionPath.empty() && !options.orderNumberGiven && !options.paraVersionGiven) {
+        const QString sample = QCoreApplication::applicationDirPath() + QStringLiteral("/") + DEFAULT_DESCRIPTION;
+        if (QFileInfo::exists(sample))
+            options.descriptionPath = sample.toStdString();
+    }
+    CDescribedDevice described;
+    if (!options.descriptionPath.empty()) {
+        if (!described.load(options.descriptionPath, error)) {
+            std::fprintf(stderr, "paramica-devsim: %s\n", error.c_str());
+            return EXIT_BAD_SETUP;
+        }
+        if (!options.orderNumberGiven)
+            options.orderNumber = described.orderNumber();
+        if (!options.paraVersionGiven)
+            options.paraVersionHundredths = described.paraVersionHundredths();
+    }
+
     const sigset_t waitMask = installStopHandler();
-    CDeviceSimulator device(options);
+    CDeviceSimulator device(options, options.descriptionPath.empty() ? nullptr : &described);
     if (!device.isValid()) {
         std::fprintf(stderr, "paramica-devsim: cannot set up the register map: %s\n", std::strerror(errno));
         return 1;
