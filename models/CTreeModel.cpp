@@ -27,23 +27,6 @@ bool isUnsigned(const QVariant& value)
 {
     return value.userType() == QMetaType::UInt;
 }
-
-bool is16BitType(int type)
-{
-    switch (type) {
-    case CItem::TYPE_INT16_T:
-    case CItem::TYPE_UINT16_T:
-    case CItem::TYPE_BOOL:
-    case CItem::TYPE_LIST16_T:
-    case CItem::TYPE_PASSWORD:
-    case CItem::TYPE_VERSION16_T:
-    case CItem::TYPE_BIT16_T:
-    case CItem::TYPE_SHORT_TIME15_T:
-        return true;
-    default:
-        return false;
-    }
-}
 }
 
 CTreeModel::CTreeModel(const QString& name, QObject* parent)
@@ -203,7 +186,8 @@ QByteArray CTreeModel::modbusData(const QString& name) const
 QByteArray CTreeModel::singleData(const QString& name) const
 {
     for (const CItem* item : sortedDescendants(name)) {
-        if (!is16BitType(item->type()))
+        // A single register takes only a 16-bit value.
+        if (CItem::typeLength(item->type()) != 2)
             continue;
         const quint16 value = quint16(item->value().toUInt());
         QByteArray data;

@@ -473,25 +473,22 @@ QMap<QString, QString> CCommandLine::fileDescription()
 
 int CCommandLine::save()
 {
-    const QString fileName = positional(1, QStringLiteral("FILE.xml"));
-    if (fileName.isNull())
-        return EXIT_USAGE;
-    if (!identifyDevice())
-        return m_exitCode;
-    CTreeModel* parameter = namedModel(CGlobals::ModelName_Parameter);
-    if (!parameter || !readModel(parameter))
-        return m_exitCode;
-    if (!CParameterFile::saveFile(fileName, fileDescription(), CParameterFile::parameterData(parameter))) {
-        printError(QStringLiteral("Could not write the parameter file '%1'.").arg(QDir::toNativeSeparators(fileName)));
-        return EXIT_FILE_ERROR;
-    }
-    printLine(QStringLiteral("Parameters saved to %1").arg(QDir::toNativeSeparators(fileName)));
-    return EXIT_OK;
+    return saveParameters(QStringLiteral("FILE.xml"), &CParameterFile::saveFile,
+                          QStringLiteral("Could not write the parameter file '%1'."),
+                          QStringLiteral("Parameters saved to %1"));
 }
 
 int CCommandLine::print()
 {
-    const QString fileName = positional(1, QStringLiteral("FILE.pdf"));
+    return saveParameters(QStringLiteral("FILE.pdf"), &CParameterFile::savePdf,
+                          QStringLiteral("Could not write the PDF file '%1'."),
+                          QStringLiteral("Parameters printed to %1"));
+}
+
+int CCommandLine::saveParameters(const QString& what, SaveFunction saveFunction, const QString& failure,
+                                 const QString& success)
+{
+    const QString fileName = positional(1, what);
     if (fileName.isNull())
         return EXIT_USAGE;
     if (!identifyDevice())
@@ -499,11 +496,11 @@ int CCommandLine::print()
     CTreeModel* parameter = namedModel(CGlobals::ModelName_Parameter);
     if (!parameter || !readModel(parameter))
         return m_exitCode;
-    if (!CParameterFile::savePdf(fileName, fileDescription(), CParameterFile::parameterData(parameter))) {
-        printError(QStringLiteral("Could not write the PDF file '%1'.").arg(QDir::toNativeSeparators(fileName)));
+    if (!saveFunction(fileName, fileDescription(), CParameterFile::parameterData(parameter))) {
+        printError(failure.arg(QDir::toNativeSeparators(fileName)));
         return EXIT_FILE_ERROR;
     }
-    printLine(QStringLiteral("Parameters printed to %1").arg(QDir::toNativeSeparators(fileName)));
+    printLine(success.arg(QDir::toNativeSeparators(fileName)));
     return EXIT_OK;
 }
 

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class CDataBackend;
+struct CDataPoint;
 class CItem;
 class CTreeModel;
 class QEventLoop;
@@ -33,6 +34,7 @@ public:
 
 private:
     typedef int (CCommandLine::*Command)();
+    typedef bool (*SaveFunction)(const QString&, const QMap<QString, QString>&, const QList<CDataPoint>&);
 
     // Raw register access
     int scan();
@@ -58,6 +60,8 @@ private:
     bool writeModel(CTreeModel* model);
     void printModel(CTreeModel* model);
     QMap<QString, QString> fileDescription();
+    // Reads the parameters and saves them through the given file writer.
+    int saveParameters(const QString& what, SaveFunction saveFunction, const QString& failure, const QString& success);
     QString positional(int index, const QString& what);
 
     // Waits in the event loop until finish() is called or the bound passes.
