@@ -1,5 +1,4 @@
 #include "items/CItem.h"
-#include "items/CItemTexts.h"
 
 #include <QCoreApplication>
 #include <QMetaType>
@@ -11,20 +10,6 @@ namespace {
 
 typedef QHash<QString, QString> Attributes;
 typedef QHash<QString, QHash<QString, QString>> Languages;
-
-// Marks every text of the "CItem" context, so a test sees both the context
-// and the source text a constant carries.
-class CMarkingTranslator : public QTranslator
-{
-public:
-    QString translate(const char* context, const char* sourceText, const char*, int) const override
-    {
-        if (qstrcmp(context, "CItem") != 0)
-            return QString();
-        return QStringLiteral("<%1>").arg(QString::fromUtf8(sourceText));
-    }
-    bool isEmpty() const override { return false; }
-};
 
 QVariant fieldOf(const CItem& item, const QString& name)
 {
@@ -219,15 +204,6 @@ private slots:
         QCOMPARE(item.value(), QVariant(2.0f));
         QCOMPARE(changed.count(), 1);
         QCOMPARE(changed.first().first(), QVariant(QStringLiteral("c")));
-    }
-
-    void enumerationIsRegisteredByName()
-    {
-        QVERIFY(QMetaType::type("CItem::ENUM_DATA_TYPES") != QMetaType::UnknownType);
-        CItem item;
-        QVERIFY(QMetaObject::invokeMethod(&item, "setType", Qt::QueuedConnection,
-                                          Q_ARG(CItem::ENUM_DATA_TYPES, CItem::TYPE_REAL)));
-        QTRY_COMPARE_WITH_TIMEOUT(item.type(), CItem::TYPE_REAL, 1000);
     }
 
     void translations_data()
@@ -492,32 +468,6 @@ private slots:
         QCOMPARE(spy.count(), announced);
     }
 
-    void displaySignals()
-    {
-        CItem item;
-        QSignalSpy unit(&item, &CItem::unitChanged);
-        QSignalSpy color(&item, &CItem::colorChanged);
-        QSignalSpy chart(&item, &CItem::chartVisibleChanged);
-
-        item.setUnit(QStringLiteral("bar"));
-        item.setUnit(QStringLiteral("bar"));
-        item.setUnit(QVariant());
-        QCOMPARE(unit.count(), 3);
-        QCOMPARE(item.unit(), QString());
-        item.setUnit(42);
-        QCOMPARE(item.unit(), QStringLiteral("42"));
-
-        item.setColor(Qt::red);
-        item.setColor(Qt::red);
-        QCOMPARE(color.count(), 2);
-        QCOMPARE(item.color(), QColor(Qt::red));
-
-        item.setChartVisible(false);
-        item.setChartVisible(true);
-        item.setChartVisible(true);
-        QCOMPARE(chart.count(), 1);
-    }
-
     void bitChildren_data()
     {
         QTest::addColumn<QString>("name");
@@ -588,28 +538,6 @@ private slots:
         ready->setVisible(false);
         QVERIFY(!field.isVisible());
         QCOMPARE(fieldVisible.count(), 1);
-    }
-
-    void fixedTextsTranslateInItemContext_data()
-    {
-        QTest::addColumn<QString>("constant");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("right") << CItemTexts::ItemTextAxisRight << "right";
-        QTest::newRow("left") << CItemTexts::ItemTextAxisLeft << "left";
-        QTest::newRow("time") << CItemTexts::AxisXDataName << "Time of day";
-        QTest::newRow("caption") << CItemTexts::ItemTextModelCaption << "Caption";
-        QTest::newRow("info") << CItemTexts::ItemTextModelInfoNumber << "Info number";
-    }
-
-    void fixedTextsTranslateInItemContext()
-    {
-        QFETCH(QString, constant);
-        QFETCH(QString, text);
-        QCOMPARE(constant, text);
-        CMarkingTranslator translator;
-        QCoreApplication::installTranslator(&translator);
-        QCOMPARE(QCoreApplication::translate("CItem", constant.toUtf8().constData()), "<" + text + ">");
-        QCoreApplication::removeTranslator(&translator);
     }
 
 private:
