@@ -674,16 +674,17 @@ void CDataBackend::checkDevice()
         emit deviceChecked(false);
         return;
     }
+    const auto refuse = [this](const QString& text) {
+        emit errorMessage(CAPTION_DEVICE, text);
+        emit deviceChecked(false);
+    };
     if (CTreeModel* deviceInfo = model(CGlobals::ModelName_DeviceInfo)) {
         const CItem* orderItem = firstItemContaining(deviceInfo, CGlobals::Item_Bestellnummer);
         if (orderItem && !m_currentDevice.orderNumber.isEmpty()) {
             const QString text = orderItem->toValueString();
             if (!text.contains(CGlobals::orderNumberMask(m_currentDevice.orderNumber))) {
-                emit errorMessage(CAPTION_DEVICE,
-                                  tr("Mismatch beetween selected device and read data.\nWrong device selected! "
-                                     "('%1' != '%2')")
-                                      .arg(m_currentDevice.orderNumber, text));
-                emit deviceChecked(false);
+                refuse(tr("Mismatch beetween selected device and read data.\nWrong device selected! ('%1' != '%2')")
+                           .arg(m_currentDevice.orderNumber, text));
                 return;
             }
         }
@@ -691,11 +692,8 @@ void CDataBackend::checkDevice()
         if (versionItem && !m_currentDevice.parameterVersion.isEmpty()) {
             const QString text = versionItem->toValueString();
             if (text != m_currentDevice.parameterVersion) {
-                emit errorMessage(CAPTION_DEVICE,
-                                  tr("Parameter version mismatch beetween selected device and read data!\n"
-                                     "('%1' != '%2')")
-                                      .arg(m_currentDevice.parameterVersion, text));
-                emit deviceChecked(false);
+                refuse(tr("Parameter version mismatch beetween selected device and read data!\n('%1' != '%2')")
+                           .arg(m_currentDevice.parameterVersion, text));
                 return;
             }
         }

@@ -2,7 +2,7 @@
 
 namespace {
 
-// The two tables of the Modbus serial line specification: the first holds the
+// The two lookup tables of the Modbus RTU CRC: the first holds the
 // byte that ends up transmitted first, the second the byte transmitted second.
 const quint8 CRC_TABLE_HI[256] = {
     0x00, 0xC1, 0x81, 0x40, 0x01, 0xC0, 0x80, 0x41, 0x01, 0xC0, 0x80, 0x41, 0x00, 0xC1, 0x81, 0x40,
