@@ -6,6 +6,7 @@
 #include "protocol/CModbusTCPMode.h"
 
 #include <QEventLoop>
+#include <QPointer>
 #include <QTimer>
 
 #include <cstring>
@@ -19,6 +20,12 @@ const quint8 GOTO_BYTE_COUNT = 6;
 const quint32 GOTO_UNLOCK_VALUE = 0x04C1A93E;
 const quint16 SECOND_SCAN_ADDRESS = 0x0300;
 const quint16 SCAN_LENGTH = 20;
+// A Modbus PDU is at most 253 bytes: the function code and 252 bytes of data.
+// What a request reads must fit an answer (byte count and registers), what it
+// writes the request itself.
+const int MAX_READ_BYTES = 250;        // 125 registers
+const int MAX_WRITE_BYTES = 246;       // 123 registers after address, count and byte count
+const int MAX_READ_WRITE_BYTES = 242;  // 121 registers after both addresses, counts and byte count
 
 // Value of a single write or go-to request: host order (low byte first).
 bool singleValue(const CRequest& request, quint16* value)
@@ -29,14 +36,13 @@ bool singleValue(const CRequest& request, quint16* value)
     return true;
 }
 
-// Register bytes of a multiple or read/write request, in wire order.
+// Register bytes of a multiple or read/write request, in wire order; the
+// request has been checked to carry exactly writeLength bytes.
 bool copyRegisters(const CRequest& request, Modbus::UNION_MODBUS_RD_WR& data, int offset)
 {
-    const int length = request.writeLength;
-    if (length == 0 || offset + length > int(sizeof(data.raw)))
+    if (request.writeLength == 0)
         return false;
-    const int available = qMin(length, request.data.size());
-    std::memcpy(data.raw + offset, request.data.constData(), size_t(available));
+    std::memcpy(data.raw + offset, request.data.constData(), size_t(request.writeLength));
     return true;
 }
 }
@@ -110,7 +116,77 @@ void CModbusMaster::buildUpdateRequest(uchar functionCode, uint byteCount, Modbu
 
 void CModbusMaster::buildRequest(const CRequest& request)
 {
+    const QString refusal = refusalReason(request);
+    if (!refusal.isEmpty()) {
+        emit logMessage(refusal);
+        emit warningMessage(CAPTION_COMMUNICATION, refusal);
+        return;
+    }
     enqueue(request, buildTelegram(request));
+}
+
+QString CModbusMaster::refusalReason(const CRequest& request)
+{
+    // Bytes the request may read and write; 0 where it does neither.
+    int readLimit = 0;
+    int writeLimit = 0;
+    switch (request.type) {
+    case REQUEST_SCAN:
+    case REQUEST_READ_DEVICE_INFO:
+    case REQUEST_READ_PARA:
+    case REQUEST_READ_PAB:
+    case REQUEST_READ_GENERIC:
+    case REQUEST_READ_DATETIME:
+    case REQUEST_READ_ERRORLOG:
+    case REQUEST_READ_IO_MAPPING:
+    case REQUEST_READ_PROGRAM:
+    case REQUEST_READ_RECORD:
+        readLimit = MAX_READ_BYTES;
+        break;
+    case REQUEST_READ_WRITE_COMMISSIONING:
+        readLimit = MAX_READ_BYTES;
+        writeLimit = MAX_READ_WRITE_BYTES;
+        break;
+    case REQUEST_WRITE_PARA:
+    case REQUEST_WRITE_GENERIC:
+    case REQUEST_WRITE_DATETIME:
+    case REQUEST_WRITE_IO_MAPPING:
+    case REQUEST_WRITE_PROGRAM:
+        writeLimit = MAX_WRITE_BYTES;
+        break;
+    case REQUEST_WRITE_GENERIC_SINGLE:
+    case REQUEST_CLEAR_ERRORLOG:
+    case REQUEST_GOTO_BOOTLOADER:
+    case REQUEST_GOTO_APPLICATION:
+        writeLimit = 2; // one register
+        break;
+    default:
+        return QString();
+    }
+    const QString what = requestTypeText(request.type);
+    if (request.readLength > readLimit && readLimit > 0)
+        return tr("%1: Request refused! %2 bytes to read exceed the %3 bytes one telegram carries, Register %4")
+            .arg(what)
+            .arg(request.readLength)
+            .arg(readLimit)
+            .arg(registerText(request));
+    // A request without anything to write builds no telegram and needs no word.
+    if (writeLimit == 0 || request.writeLength == 0)
+        return QString();
+    if (request.data.size() != request.writeLength)
+        return tr("%1: Request refused! %2 bytes of data for %3 bytes to write, Register %4")
+            .arg(what)
+            .arg(request.data.size())
+            .arg(request.writeLength)
+            .arg(registerText(request));
+    if (request.writeLength > writeLimit || request.writeLength % 2 != 0)
+        return tr("%1: Request refused! %2 bytes to write are no whole registers within the %3 bytes one "
+                  "telegram carries, Register %4")
+            .arg(what)
+            .arg(request.writeLength)
+            .arg(writeLimit)
+            .arg(registerText(request));
+    return QString();
 }
 
 QByteArray CModbusMaster::buildTelegram(const CRequest& request)
@@ -188,16 +264,31 @@ void CModbusMaster::resolveResponse(const char* buffer, int byteCount)
 {
     emit logMessage(telegramToString(QByteArray(buffer, byteCount), LOG_RX));
 
+    // Only the answer to the telegram on the line is taken: an answer that
+    // arrives after its request timed out or was reset belongs to no request.
+    if (m_state != STATE_WAITING) {
+        emit logMessage(tr("Answer without a pending request dropped."));
+        return;
+    }
     if (!m_mode->resolveResponse(buffer, byteCount) || m_mode->identifier(buffer) != m_mode->identifier()
         || (m_mode->functionCode(buffer) & ~EXCEPTION_BIT) != m_currentRequest.functionCode) {
         // The response timer keeps running: the time-out decides on the request.
         resetInterface();
         return;
     }
+    if (!m_mode->isAnswerTo(buffer, m_currentTelegram)) {
+        emit logMessage(tr("Answer to an earlier request dropped."));
+        return;
+    }
 
     const uchar fc = m_mode->functionCode(buffer);
-    if (fc == FUNCTION_GOTO)
-        resetInterface();
+    if (fc == FUNCTION_GOTO) {
+        // The wait runs the event loop: the master may be replaced and the
+        // request may time out or be reset meanwhile.
+        const quint64 sent = m_sendCount;
+        if (!resetInterface() || m_sendCount != sent || m_state != STATE_WAITING)
+            return;
+    }
 
     m_responseTimer->stop();
     m_answered = true;
@@ -309,10 +400,9 @@ QString CModbusMaster::exceptionName(int code)
     }
 }
 
-QString CModbusMaster::registerText() const
+QString CModbusMaster::registerText(const CRequest& request)
 {
-    const quint16 address = m_currentRequest.type > REQUEST_READ_WRITE_GENERIC ? m_currentRequest.writeAddress
-                                                                               : m_currentRequest.readAddress;
+    const quint16 address = request.type > REQUEST_READ_WRITE_GENERIC ? request.writeAddress : request.readAddress;
     return QStringLiteral("0x%1").arg(address, 4, 16, QLatin1Char('0'));
 }
 
@@ -333,7 +423,7 @@ void CModbusMaster::handleErrorAnswer(const Modbus::UNION_MODBUS_RD_WR& data, in
     const QString message = tr("%1: Function denied! Function code %2, Register %3, %4")
                                 .arg(requestTypeText(type))
                                 .arg(m_currentRequest.functionCode)
-                                .arg(registerText(), exception);
+                                .arg(registerText(m_currentRequest), exception);
     emit logMessage(message);
     if (type != REQUEST_READ_PAB && type != REQUEST_READ_WRITE_COMMISSIONING && type != REQUEST_FIRMWARE_UPDATE)
         emit warningMessage(CAPTION_COMMUNICATION, message);
@@ -347,7 +437,7 @@ void CModbusMaster::timeout()
                                 .arg(requestTypeText(type))
                                 .arg(m_mode->identifier())
                                 .arg(m_currentRequest.functionCode)
-                                .arg(registerText());
+                                .arg(registerText(m_currentRequest));
     if (m_state != STATE_WAITING)
         return;
 
@@ -379,11 +469,14 @@ void CModbusMaster::timeout()
     }
 }
 
-void CModbusMaster::resetInterface()
+bool CModbusMaster::resetInterface()
 {
+    QPointer<CModbusMaster> alive(this);
     QEventLoop loop;
     QTimer::singleShot(RESET_WAIT_MS, &loop, &QEventLoop::quit);
     connect(this, &CModbusMaster::resetInterfaceFinished, &loop, &QEventLoop::quit);
+    connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
     QTimer::singleShot(RESET_SIGNAL_DELAY_MS, this, &CModbusMaster::resetInterfaceInitiated);
     loop.exec();
+    return !alive.isNull();
 }

@@ -46,13 +46,18 @@ public slots:
 private slots:
     void timeout() override;
     void buildUpdateRequest(uchar functionCode, uint byteCount, Modbus::UNION_MODBUS_RD_WR userData);
-    void resetInterface();
+    // Waits for the back end to reset the transport; false when the master
+    // was deleted meanwhile.
+    bool resetInterface();
 
 private:
+    // Why a request cannot be sent as asked (data that does not match its
+    // length, more than one telegram carries), or empty.
+    static QString refusalReason(const CRequest& request);
     QByteArray buildTelegram(const CRequest& request);
     void handleAnswer(const Modbus::UNION_MODBUS_RD_WR& data, int byteCount);
     void handleErrorAnswer(const Modbus::UNION_MODBUS_RD_WR& data, int kind);
-    QString registerText() const;
+    static QString registerText(const CRequest& request);
     static QStringList scanEntries(const Modbus::UNION_MODBUS_RD_WR& data, int byteCount);
 
     CModbusMode* m_mode = nullptr;

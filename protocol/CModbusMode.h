@@ -21,7 +21,10 @@ public:
     virtual int userByteCount(int frameLength) const = 0;
     virtual const char* userData(const char* frame) const = 0;
     virtual QByteArray buildTelegram(uchar functionCode, uint byteCount, const Modbus::UNION_MODBUS_RD_WR& data) = 0;
+    // The frame is complete and intact and carries a unit id and a function code.
     virtual bool resolveResponse(const char* frame, int length) const = 0;
+    // The (intact) frame answers this request telegram and not an earlier one.
+    virtual bool isAnswerTo(const char* frame, const QByteArray& request) const = 0;
 
 protected:
     uchar m_identifier = 1;

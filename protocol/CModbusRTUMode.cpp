@@ -42,8 +42,16 @@ QByteArray CModbusRTUMode::buildTelegram(uchar functionCode, uint byteCount, con
 
 bool CModbusRTUMode::resolveResponse(const char* frame, int length) const
 {
-    if (length < 3)
+    // Unit id and function code, then the two check bytes.
+    if (length < 4)
         return false;
     const quint16 received = quint16((uchar(frame[length - 2]) << 8) | uchar(frame[length - 1]));
     return received == CRC16::calc_crc(frame, uint(length - 2));
+}
+
+bool CModbusRTUMode::isAnswerTo(const char*, const QByteArray&) const
+{
+    // The line carries one telegram at a time; unit id and function code are
+    // all an answer has to match.
+    return true;
 }

@@ -14,4 +14,5 @@ public:
     const char* userData(const char* frame) const override;
     QByteArray buildTelegram(uchar functionCode, uint byteCount, const Modbus::UNION_MODBUS_RD_WR& data) override;
     bool resolveResponse(const char* frame, int length) const override;
+    bool isAnswerTo(const char* frame, const QByteArray& request) const override;
 };

@@ -48,8 +48,15 @@ QByteArray CModbusTCPMode::buildTelegram(uchar functionCode, uint byteCount, con
 
 bool CModbusTCPMode::resolveResponse(const char* frame, int length) const
 {
-    if (length < 7)
+    // The header's length counts the unit id: a frame must carry a function
+    // code beyond it.
+    if (length < 8)
         return false;
     const int announced = (uchar(frame[4]) << 8) | uchar(frame[5]);
     return announced == length - 6;
+}
+
+bool CModbusTCPMode::isAnswerTo(const char* frame, const QByteArray& request) const
+{
+    return request.size() >= 2 && frame[0] == request[0] && frame[1] == request[1];
 }

@@ -3,7 +3,8 @@
 #include "protocol/CModbusMode.h"
 
 // Modbus TCP: MBAP header (transaction, protocol 0, length, unit id), then the
-// function code and data. Answers' transaction ids are not compared.
+// function code and data. An answer carries the transaction id of its request,
+// so a late answer is never taken for the next request's.
 class PARAMICA_EXPORT CModbusTCPMode : public CModbusMode
 {
 public:
@@ -15,6 +16,7 @@ public:
     const char* userData(const char* frame) const override;
     QByteArray buildTelegram(uchar functionCode, uint byteCount, const Modbus::UNION_MODBUS_RD_WR& data) override;
     bool resolveResponse(const char* frame, int length) const override;
+    bool isAnswerTo(const char* frame, const QByteArray& request) const override;
 
 private:
     quint16 m_transaction = 0;

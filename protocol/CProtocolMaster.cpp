@@ -2,10 +2,6 @@
 
 #include <QTimer>
 
-namespace {
-const ENUM_REQUEST_TYPE NO_REQUEST = static_cast<ENUM_REQUEST_TYPE>(-1);
-}
-
 CProtocolMaster::CProtocolMaster(ENUM_PROTOCOL_TYPE type, QObject* parent)
     : CMessageSender(parent)
     , m_type(type)
@@ -14,7 +10,7 @@ CProtocolMaster::CProtocolMaster(ENUM_PROTOCOL_TYPE type, QObject* parent)
 {
     qRegisterMetaType<CRequest>();
     qRegisterMetaType<QList<CRequest>>();
-    m_currentRequest.type = NO_REQUEST;
+    m_currentRequest.type = REQUEST_NONE;
     m_responseTimer->setSingleShot(true);
     connect(m_responseTimer, &QTimer::timeout, this, &CProtocolMaster::timeout);
     connect(m_cycleTimer, &QTimer::timeout, this, &CProtocolMaster::statemachine);
@@ -36,7 +32,8 @@ void CProtocolMaster::reset()
     m_queue.clear();
     m_answered = true;
     m_state = STATE_IDLE;
-    m_currentRequest.type = NO_REQUEST;
+    m_currentRequest.type = REQUEST_NONE;
+    m_currentTelegram.clear();
     m_scanList.clear();
     m_lastScanList.clear();
 }
@@ -100,7 +97,7 @@ void CProtocolMaster::statemachine()
     switch (m_state) {
     case STATE_IDLE: {
         if (!m_ready) {
-            m_currentRequest.type = NO_REQUEST;
+            m_currentRequest.type = REQUEST_NONE;
             return;
         }
         if (m_queue.isEmpty())
@@ -109,6 +106,8 @@ void CProtocolMaster::statemachine()
         m_answered = false;
         const QPair<CRequest, QByteArray> next = m_queue.takeFirst();
         m_currentRequest = next.first;
+        m_currentTelegram = next.second;
+        ++m_sendCount;
         const QString text = requestToString(m_currentRequest.type);
         if (!text.isEmpty())
             emit logMessage(text);
@@ -172,12 +171,16 @@ QString CProtocolMaster::requestTypeText(ENUM_REQUEST_TYPE type)
     case REQUEST_READ_DEVICE_INFO: return tr("Read DeviceInfo");
     case REQUEST_READ_DEVICE_ID: return tr("Read DeviceId");
     case REQUEST_READ_PARA: return tr("Read Para");
+    // Cyclic and commissioning reads log no line when sent, but their failures
+    // still have to say what failed.
+    case REQUEST_READ_PAB: return tr("Read Process Data");
     case REQUEST_READ_GENERIC: return tr("Read Generic");
     case REQUEST_READ_DATETIME: return tr("Read DateTime");
     case REQUEST_READ_ERRORLOG: return tr("Read ErrorLog");
     case REQUEST_READ_IO_MAPPING: return tr("Read IO Mapping");
     case REQUEST_READ_PROGRAM: return tr("Read Program");
     case REQUEST_READ_RECORD: return tr("Read Device Record");
+    case REQUEST_READ_WRITE_COMMISSIONING: return tr("Read Write Inbetriebnahmedaten");
     case REQUEST_READ_WRITE_GENERIC: return tr("Read Write Generic");
     case REQUEST_WRITE_PARA: return tr("Write Para");
     case REQUEST_WRITE_GENERIC_SINGLE: return tr("Write Generic");

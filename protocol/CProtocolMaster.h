@@ -77,6 +77,11 @@ protected:
     QTimer* m_responseTimer = nullptr;
     QList<QPair<CRequest, QByteArray>> m_queue;
     CRequest m_currentRequest;
+    // The telegram of the current request, which its answer must match.
+    QByteArray m_currentTelegram;
+    // Telegrams sent so far: a nested wait compares it to learn whether the
+    // request it waited on is still the one on the line.
+    quint64 m_sendCount = 0;
     // Collected by the NFC master while it scans; emptied on reset.
     QStringList m_scanList;
     QStringList m_lastScanList;

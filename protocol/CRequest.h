@@ -7,8 +7,10 @@
 #include <QMetaType>
 
 // What a request to the device is for. Values up to REQUEST_READ_WRITE_GENERIC
-// are reads (or combined read-writes), the rest writes.
+// are reads (or combined read-writes), the rest writes. REQUEST_NONE marks the
+// absence of a request (no telegram is built for it).
 enum ENUM_REQUEST_TYPE {
+    REQUEST_NONE = -1,
     REQUEST_SCAN = 0,
     REQUEST_READ_DEVICE_INFO = 1,
     REQUEST_READ_DEVICE_ID = 2,

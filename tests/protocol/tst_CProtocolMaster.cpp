@@ -269,9 +269,9 @@ private slots:
         QTest::addColumn<QString>("logText");
         QTest::addColumn<QString>("shortText");
         QTest::newRow("scan") << 0 << "Scan for Device..." << "Scan";
-        QTest::newRow("pab") << 4 << "" << "";
+        QTest::newRow("pab") << 4 << "" << "Read Process Data";
         QTest::newRow("generic") << 5 << "" << "Read Generic";
-        QTest::newRow("commissioning") << 11 << "Read Write Inbetriebnahmedaten..." << "";
+        QTest::newRow("commissioning") << 11 << "Read Write Inbetriebnahmedaten..." << "Read Write Inbetriebnahmedaten";
         QTest::newRow("firmware") << 22 << "" << "Firmware update";
         QTest::newRow("outside") << 23 << "" << "";
     }
