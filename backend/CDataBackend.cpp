@@ -17,11 +17,27 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QPluginLoader>
+#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 namespace {
+// Takes models out of every lookup at once and releases them once control is
+// back in the event loop: the answer that ends a device is handled inside one
+// of its models.
+template <typename Model>
+void releaseModels(QList<Model*>& models)
+{
+    for (Model* model : qAsConst(models)) {
+        model->setParent(nullptr);
+        model->deleteLater();
+    }
+    models.clear();
+}
+
 const int SERIAL_RESET_WAIT_MS = 1500;
 const quint8 FUNCTION_READ_HOLDING = 3;
 const quint8 FUNCTION_DEVICE_ID = 0x2B;
@@ -76,8 +92,7 @@ void CDataBackend::setComProtocol(ENUM_PROTOCOL_TYPE type)
 {
     if (m_protocolMaster && m_protocolMaster->type() == type)
         return;
-    delete m_protocolMaster;
-    m_protocolMaster = nullptr;
+    retireMaster();
     closeInterface();
 
     if (type != PROTOCOL_MODBUS_RTU && type != PROTOCOL_MODBUS_TCP)
@@ -99,6 +114,42 @@ void CDataBackend::setComProtocol(ENUM_PROTOCOL_TYPE type)
     connect(m_protocolMaster, &CProtocolMaster::recordResponse, this, &CDataBackend::recordResponse);
     connect(m_protocolMaster, &CProtocolMaster::ack, this, &CDataBackend::deviceAckResponse);
     connect(m_protocolMaster, &CProtocolMaster::nack, this, &CDataBackend::deviceNackResponse);
+    // The models of an active device take the answers of whichever master is current.
+    for (CTreeModel* treeModel : qAsConst(m_models))
+        connectAnswers(treeModel);
+}
+
+void CDataBackend::retireMaster()
+{
+    if (!m_protocolMaster)
+        return;
+    // The master may be inside one of its own signals or a nested wait: it is
+    // silenced now and released once control is back in the event loop.
+    CProtocolMaster* master = m_protocolMaster;
+    m_protocolMaster = nullptr;
+    master->reset();
+    master->disconnect(this);
+    master->disconnect(m_log);
+    for (CTreeModel* treeModel : qAsConst(m_models)) {
+        master->disconnect(treeModel);
+        for (CChartModel* chart : treeModel->findChildren<CChartModel*>())
+            master->disconnect(chart);
+    }
+    disconnect(this, nullptr, master, nullptr);
+    master->deleteLater();
+}
+
+void CDataBackend::connectAnswers(CTreeModel* treeModel)
+{
+    if (!m_protocolMaster)
+        return;
+    // A read-write section learns its values from the requests' own answers.
+    if (!treeModel->hasFeature(CFunctionalFeature::Feature_Attribute_FC_RW))
+        connect(m_protocolMaster, &CProtocolMaster::dataResponse, treeModel, &CTreeModel::newMultipleData,
+                Qt::UniqueConnection);
+    for (CChartModel* chart : treeModel->findChildren<CChartModel*>(QString(), Qt::FindDirectChildrenOnly))
+        connect(m_protocolMaster, &CProtocolMaster::dataResponse, chart, &CChartModel::newMultipleData,
+                Qt::UniqueConnection);
 }
 
 void CDataBackend::setInterfaceSettings(const STRUCT_SERIAL_SETTINGS& settings)
@@ -160,7 +211,13 @@ bool CDataBackend::openInterface(uchar address)
     if (!m_interface)
         return false;
 
-    if (!m_interface->openPort()) {
+    const QPointer<CBaseInterface> opening = m_interface;
+    const bool opened = opening->openPort();
+    // Opening may wait in the event loop, where the front end can close the
+    // interface or replace it: the result then belongs to nobody.
+    if (opening != m_interface)
+        return false;
+    if (!opened) {
         emit logMessage(tr("Could not connect interface %1.").arg(m_interface->portName()));
         closeInterface();
         return false;
@@ -176,10 +233,17 @@ bool CDataBackend::openInterface(uchar address)
 bool CDataBackend::closeInterface()
 {
     if (m_interface) {
-        if (m_interface->isPortOpen())
-            emit logMessage(tr("Interface %1 disconnected.").arg(m_interface->portName()));
-        delete m_interface;
+        CBaseInterface* interface = m_interface;
         m_interface = nullptr;
+        if (interface->isPortOpen())
+            emit logMessage(tr("Interface %1 disconnected.").arg(interface->portName()));
+        // The transport may be inside one of its own signals or a connection
+        // wait: it is cut off and closed now and released from the event loop.
+        interface->disconnect();
+        if (m_protocolMaster)
+            m_protocolMaster->disconnect(interface);
+        interface->closePort();
+        interface->deleteLater();
     }
     if (m_protocolMaster)
         m_protocolMaster->reset();
@@ -206,14 +270,15 @@ void CDataBackend::resetInterface()
     if (!m_interface)
         return;
     if (m_interface->type() == INTERFACE_SERIAL) {
-        if (m_interface->isPortOpen())
-            m_interface->closePort();
+        const QPointer<CBaseInterface> serial = m_interface;
+        if (serial->isPortOpen())
+            serial->closePort();
         QEventLoop loop;
         QTimer::singleShot(SERIAL_RESET_WAIT_MS, &loop, &QEventLoop::quit);
         loop.exec();
-        // The interface may have been closed while the loop ran.
-        if (m_interface && !m_interface->isPortOpen())
-            m_interface->openPort();
+        // The interface may have been closed or replaced while the loop ran.
+        if (serial && serial == m_interface && !serial->isPortOpen())
+            serial->openPort();
     }
     emit interfaceReseted();
 }
@@ -255,11 +320,13 @@ void CDataBackend::readDid()
 
 void CDataBackend::writeGotoBl(ushort modus)
 {
-    const int type = modus == 1 ? REQUEST_GOTO_BOOTLOADER : modus == 2 ? REQUEST_GOTO_APPLICATION : -1;
+    const ENUM_REQUEST_TYPE type = modus == 1 ? REQUEST_GOTO_BOOTLOADER
+        : modus == 2                          ? REQUEST_GOTO_APPLICATION
+                                              : REQUEST_NONE;
     QByteArray data;
     data.append(char(modus & 0xFF));
     data.append(char(modus >> 8));
-    buildRequest(CRequest(static_cast<ENUM_REQUEST_TYPE>(type), FUNCTION_GOTO, 0, 0, GOTO_REGISTER, 2, data));
+    buildRequest(CRequest(type, FUNCTION_GOTO, 0, 0, GOTO_REGISTER, 2, data));
 }
 
 void CDataBackend::scanDevice()
@@ -492,15 +559,26 @@ bool CDataBackend::activateDevice(const QString& orderNumber, const QString& ver
         emit errorMessage(CAPTION_DEVICE, text);
         return false;
     }
+    // The programs of an earlier device are not this device's.
+    releaseModels(m_programModels);
     setupProgramModels(feature(CFunctionalFeature::FEATURE_PROGRAMME));
     m_deviceActive = true;
 
     CTreeModel* deviceInfo = model(CGlobals::ModelName_DeviceInfo);
     CItem* versionItem = deviceInfo ? firstItemContaining(deviceInfo, CGlobals::Item_Parameterversion) : nullptr;
-    if (versionItem && version != NO_CHECK_VERSION)
-        connect(versionItem, &CItem::valueChanged, this, &CDataBackend::checkDevice);
-    else
+    if (versionItem && version != NO_CHECK_VERSION) {
+        // Every answer that carries the version is checked, also one that
+        // leaves the description's default value as it was; the check runs
+        // once the whole answer has been taken in.
+        const auto versionAnswered = std::make_shared<bool>(false);
+        connect(versionItem, &CItem::newValue, this, [versionAnswered] { *versionAnswered = true; });
+        connect(deviceInfo, &CTreeModel::dataFinished, this, [this, versionAnswered] {
+            if (std::exchange(*versionAnswered, false))
+                checkDevice();
+        });
+    } else {
         emit deviceChecked(true);
+    }
 
     if (activatePlugin(orderNumber))
         m_plugin->setup(this, orderNumber);
@@ -547,11 +625,13 @@ void CDataBackend::setupChartModel(CTreeModel* treeModel, const CElementMap* obj
     auto* chartModel = new CChartModel(treeModel->objectName() + CGlobals::ModelName_Data, treeModel);
     chartModel->setupListEntries(object->lists);
     chartModel->setupBitfieldEntries(object->bitfields);
-    if (chartModel->setupModel(object->classes))
+    // Its tree model was built from the same classes, so this cannot fail;
+    // a chart without columns would be of no use to anybody.
+    if (chartModel->setupModel(object->classes)) {
+        delete chartModel;
         return;
+    }
     chartModel->setupTranslationTexts(texts);
-    if (m_protocolMaster)
-        connect(m_protocolMaster, &CProtocolMaster::dataResponse, chartModel, &CChartModel::newMultipleData);
 }
 
 CChartModel* CDataBackend::chartModel(const QString& name) const
@@ -581,8 +661,6 @@ bool CDataBackend::setupModels(const QString& fileName)
             return false;
         }
         treeModel->setupTranslationTexts(texts);
-        if (m_protocolMaster)
-            connect(m_protocolMaster, &CProtocolMaster::dataResponse, treeModel, &CTreeModel::newMultipleData);
 
         const QString access = treeModel->feature(CFunctionalFeature::Feature_Attribute_Access).toString();
         bool keep = false;
@@ -598,8 +676,6 @@ bool CDataBackend::setupModels(const QString& fileName)
         }
 
         if (treeModel->hasFeature(CFunctionalFeature::Feature_Attribute_FC_RW)) {
-            if (m_protocolMaster)
-                disconnect(m_protocolMaster, &CProtocolMaster::dataResponse, treeModel, &CTreeModel::newMultipleData);
             keep = true;
         } else if (treeModel->hasFeature(CFunctionalFeature::Feature_Attribute_FC_WR)
                    || treeModel->hasFeature(CFunctionalFeature::Feature_Attribute_FC_WRS)) {
@@ -625,10 +701,12 @@ bool CDataBackend::setupModels(const QString& fileName)
             connect(treeModel, &CTreeModel::buildReadWriteRequests, this, &CDataBackend::buildRequests);
             connect(treeModel, &CTreeModel::buildReadWriteRequest, this, &CDataBackend::buildRequest);
         }
-        if (keep)
+        if (keep) {
+            connectAnswers(treeModel);
             m_models.append(treeModel);
-        else
+        } else {
             delete treeModel;
+        }
     }
     return true;
 }
@@ -649,7 +727,11 @@ void CDataBackend::setupProgramModels(const CFunctionalFeature& programmes)
 
 CTreeModel* CDataBackend::model(const QString& name) const
 {
-    return findChild<CTreeModel*>(name);
+    for (CTreeModel* treeModel : m_models) {
+        if (treeModel->objectName() == name)
+            return treeModel;
+    }
+    return nullptr;
 }
 
 CItem* CDataBackend::firstItemContaining(CTreeModel* treeModel, const QString& part) const
@@ -734,20 +816,15 @@ bool CDataBackend::deactivateDevice()
 
 void CDataBackend::resetModels()
 {
-    // The device check that deactivates a device runs inside a model's own
-    // answer handling, so the models go once control is back in the event
-    // loop; cut off from the master, they take no further answers.
     for (CTreeModel* treeModel : qAsConst(m_models)) {
-        if (m_protocolMaster)
-            disconnect(m_protocolMaster, nullptr, treeModel, nullptr);
-        for (CChartModel* chart : treeModel->findChildren<CChartModel*>()) {
-            if (m_protocolMaster)
-                disconnect(m_protocolMaster, nullptr, chart, nullptr);
+        if (m_protocolMaster) {
+            m_protocolMaster->disconnect(treeModel);
+            for (CChartModel* chart : treeModel->findChildren<CChartModel*>())
+                m_protocolMaster->disconnect(chart);
         }
         treeModel->disconnect(this);
-        treeModel->deleteLater();
     }
-    m_models.clear();
+    releaseModels(m_models);
 }
 
 void CDataBackend::dataResponse(const QByteArray& data)

@@ -139,6 +139,10 @@ private slots:
 
 private:
     CDataBackend();
+    // Silences the current master and releases it from the event loop.
+    void retireMaster();
+    // Lets the model (and its chart) take the current master's answers.
+    void connectAnswers(CTreeModel* treeModel);
     void readDeviceInfo();
     CItem* firstItemContaining(CTreeModel* model, const QString& part) const;
     void setupChartModel(CTreeModel* treeModel, const CElementMap* object,

@@ -1,6 +1,7 @@
 #include "interfaces/CTcpInterface.h"
 
 #include <QEventLoop>
+#include <QPointer>
 #include <QStringList>
 #include <QTcpSocket>
 #include <QTimer>
@@ -9,7 +10,10 @@ CTcpInterface::CTcpInterface(QObject* parent)
     : CBaseInterface(INTERFACE_TCP, parent)
     , m_socket(new QTcpSocket(this))
 {
-    connect(m_socket, &QTcpSocket::readyRead, this, &CTcpInterface::readAll);
+    // Received data is handed on from the event loop, not from inside the
+    // socket's own signal: whoever takes it may close and release this
+    // transport, which the socket would not survive.
+    connect(m_socket, &QTcpSocket::readyRead, this, &CTcpInterface::readAll, Qt::QueuedConnection);
     connect(m_socket, &QTcpSocket::bytesWritten, this, &CBaseInterface::dataWritten);
     connect(m_socket, &QTcpSocket::stateChanged, this, &CTcpInterface::stateChanged);
     connect(m_socket, &QAbstractSocket::errorOccurred, this, &CTcpInterface::error);
@@ -30,7 +34,16 @@ void CTcpInterface::setPort(int port)
 
 bool CTcpInterface::openPort()
 {
+    // A port beyond 16 bits would wrap around to another one.
+    if (m_port < 1 || m_port > MAX_PORT) {
+        emit logMessage(tr("%1 is no TCP port (1 to %2).").arg(m_port).arg(MAX_PORT));
+        return false;
+    }
+    m_closeRequested = false;
+    QPointer<CTcpInterface> alive(this);
     QEventLoop loop;
+    QEventLoop* outerWait = m_connectWait;
+    m_connectWait = &loop;
     connect(m_socket, &QTcpSocket::connected, &loop, &QEventLoop::quit);
     connect(m_socket, &QTcpSocket::disconnected, &loop, &QEventLoop::quit);
     // A refused connection never reaches the connected or disconnected state.
@@ -41,11 +54,18 @@ bool CTcpInterface::openPort()
                             QAbstractSocket::AnyIPProtocol);
     if (m_socket->state() != QAbstractSocket::ConnectedState)
         loop.exec();
+    // The wait runs the event loop: the transport may have been released.
+    if (!alive)
+        return false;
+    m_connectWait = outerWait;
     return isPortOpen();
 }
 
 bool CTcpInterface::closePort()
 {
+    m_closeRequested = true;
+    if (m_connectWait)
+        m_connectWait->quit();
     m_socket->disconnectFromHost();
     return true;
 }
@@ -73,6 +93,9 @@ void CTcpInterface::sendData(const char* buffer, int byteCount)
 
 void CTcpInterface::reconnect()
 {
+    // A transport that was closed meanwhile stays closed.
+    if (m_closeRequested)
+        return;
     closePort();
     openPort();
 }
@@ -86,7 +109,8 @@ void CTcpInterface::readAll()
 
 void CTcpInterface::stateChanged(QAbstractSocket::SocketState state)
 {
-    if (state == QAbstractSocket::UnconnectedState
+    // The socket keeps its last error: a close asked for is no failure.
+    if (state == QAbstractSocket::UnconnectedState && !m_closeRequested
         && m_socket->error() != QAbstractSocket::UnknownSocketError)
         QTimer::singleShot(RECONNECT_DELAY_MS, this, &CTcpInterface::reconnect);
 }

@@ -4,6 +4,7 @@
 
 #include <QAbstractSocket>
 
+class QEventLoop;
 class QTcpSocket;
 
 // TCP client transport for Modbus TCP. A connection the peer drops with an
@@ -15,6 +16,7 @@ class PARAMICA_EXPORT CTcpInterface : public CBaseInterface
 public:
     static const int CONNECT_TIMEOUT_MS = 3000;
     static const int RECONNECT_DELAY_MS = 100;
+    static const int MAX_PORT = 65535;
 
     explicit CTcpInterface(QObject* parent = nullptr);
 
@@ -41,6 +43,9 @@ private slots:
 
 private:
     QTcpSocket* m_socket;
+    // The local event loop of a connection attempt in progress; closePort ends it.
+    QEventLoop* m_connectWait = nullptr;
+    bool m_closeRequested = false;
     QString m_host = QStringLiteral("127.0.0.1");
     int m_port = 502;
 };

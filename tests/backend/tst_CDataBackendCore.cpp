@@ -1,11 +1,14 @@
 #include "backend/CDataBackend.h"
-#include "protocol/CProtocolMaster.h"
+#include "protocol/CModbusMaster.h"
 #include "support/CSocatPtyPair.h"
+#include "support/CStalledTcpListener.h"
 
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 // The back end as the front end sees it: one object that wires a transport to
 // a protocol master. A QTcpServer on loopback plays the device.
@@ -40,6 +43,8 @@ private slots:
     {
         m_backend->closeInterface();
         delete m_server;
+        // Released transports and masters are gone before the next test looks.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     void isOneNamedObject()
@@ -158,6 +163,74 @@ private slots:
         m_backend->resetInterface();
         QCOMPARE(reset.count(), 1);
         QVERIFY(m_backend->isConnected());
+    }
+
+    void changesWhileConnecting_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::newRow("interface closed") << 0;
+        QTest::newRow("protocol changed") << 1;
+        QTest::newRow("another interface opened") << 2;
+    }
+
+    // The front end may act while a connection is still pending: that open
+    // ends without a connection and the back end stays usable.
+    void changesWhileConnecting()
+    {
+        QFETCH(int, change);
+        CStalledTcpListener listener;
+        QVERIFY(listener.isValid() && listener.fill());
+        m_backend->setComProtocol(PROTOCOL_MODBUS_TCP);
+        const QString device = QStringLiteral("127.0.0.1:%1").arg(m_server->serverPort());
+        QTimer::singleShot(100, m_backend, [this, change, device] {
+            if (change == 1) {
+                m_backend->setComProtocol(PROTOCOL_MODBUS_RTU);
+                return;
+            }
+            m_backend->closeInterface();
+            if (change == 2)
+                m_backend->openInterface(INTERFACE_TCP, device, 1);
+        });
+        QVERIFY(!m_backend->openInterface(INTERFACE_TCP, listener.endpoint(), 1));
+        QCOMPARE(m_backend->isConnected(), change == 2);
+    }
+
+    void closingWhileReconnecting()
+    {
+        CStalledTcpListener listener;
+        QVERIFY(listener.isValid());
+        m_backend->setComProtocol(PROTOCOL_MODBUS_TCP);
+        QVERIFY(m_backend->openInterface(INTERFACE_TCP, listener.endpoint(), 1));
+        QPointer<QTcpSocket> socket = m_backend->findChild<QTcpSocket*>();
+        QVERIFY(socket);
+        connect(socket, &QAbstractSocket::stateChanged, m_backend, [this](QAbstractSocket::SocketState state) {
+            if (state == QAbstractSocket::ConnectingState)
+                QTimer::singleShot(50, m_backend, [this] { m_backend->closeInterface(); });
+        });
+        // The device breaks the connection off; the reconnection waits on the
+        // full queue until the interface is closed, and is then given up.
+        QVERIFY(listener.accept() && listener.fill());
+        listener.resetAccepted();
+        QTRY_VERIFY_WITH_TIMEOUT(!socket, 5000);
+        QVERIFY(!m_backend->isConnected());
+    }
+
+    // A go-to answer makes the master wait for a transport reset; the
+    // protocol changes meanwhile. The old master acknowledges nothing.
+    void masterReplacedWhileItWaitsForAReset()
+    {
+        QTcpSocket* device = connectOverTcp();
+        QVERIFY(device);
+        QPointer<CModbusMaster> modbus = qobject_cast<CModbusMaster*>(m_backend->protocolMaster());
+        connect(modbus, &CModbusMaster::resetInterfaceInitiated, m_backend,
+                [this] { m_backend->setComProtocol(PROTOCOL_MODBUS_RTU); });
+        QSignalSpy acks(m_backend, &CDataBackend::deviceAckResponse);
+        m_backend->writeGotoBl(1);
+        QTRY_VERIFY_WITH_TIMEOUT(device->bytesAvailable() >= 19, 2000);
+        device->write(device->readAll().left(2) + QByteArray::fromHex("000000060157 50000003"));
+        QTRY_VERIFY_WITH_TIMEOUT(!modbus, 3000);
+        QCOMPARE(acks.count(), 0);
+        QCOMPARE(m_backend->protocolMaster()->type(), PROTOCOL_MODBUS_RTU);
     }
 
     void tcpResetLeavesThePortAlone()

@@ -20,6 +20,7 @@ class tst_CDataBackendDevices : public QObject
 
     CDataBackend* m_backend = nullptr;
     CSimulatorProcess m_simulator;
+    const QString TC200_100 = QStringLiteral("TC200 (Parameter version: 1.00, Order number: 47110001)");
 
     bool connectSimulator(const QStringList& arguments)
     {
@@ -166,19 +167,71 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!chart, 1000);
     }
 
-    void deactivationKeepsProgramModels()
+    void activationReplacesTheModels_data()
     {
-        const int programsBefore = m_backend->programModels().size();
-        QVERIFY(m_backend->activateDeviceByName(
-            QStringLiteral("TC200 (Parameter version: 1.00, Order number: 47110001)")));
-        QCOMPARE(m_backend->programModels().size(), programsBefore + 1);
-        QCOMPARE(m_backend->programModels().last()->objectName(), QStringLiteral("Weekly program"));
+        QTest::addColumn<bool>("scan");
+        QTest::newRow("selected twice") << false;
+        QTest::newRow("scanned twice") << true;
+    }
+
+    // A second activation takes the models of the first out of every lookup at
+    // once; the new device is checked and its parameters read. Deactivation
+    // releases the tree models and keeps the programs.
+    void activationReplacesTheModels()
+    {
+        QFETCH(bool, scan);
+        QVERIFY(connectSimulator({ "--order-number", "47110001", "--para-version", "1.00" }));
+        QSignalSpy checked(m_backend, &CDataBackend::deviceChecked);
+        const auto activate = [this, scan] {
+            if (!scan)
+                return m_backend->activateDeviceByName(TC200_100);
+            QSignalSpy activated(m_backend, &CDataBackend::deviceActivated);
+            m_backend->scanDevice();
+            return activated.wait(5000);
+        };
+        QVERIFY(activate());
+        QTRY_COMPARE_WITH_TIMEOUT(checked.count(), 1, 5000);
+        QList<QPointer<QObject>> earlier;
+        for (QObject* model : m_backend->findChildren<QAbstractItemModel*>())
+            earlier.append(model);
+        QCOMPARE(earlier.size(), 6); // four tree models, the chart, the weekly program
+
+        QVERIFY(activate());
+        for (QObject* model : m_backend->findChildren<QAbstractItemModel*>())
+            QVERIFY(!earlier.contains(model));
+        QVERIFY(!earlier.contains(m_backend->model("DeviceInfo")));
+        QCOMPARE(m_backend->programModels().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(checked.count(), 2, 5000);
+        QVERIFY(checked.last().first().toBool());
+        QTRY_VERIFY_WITH_TIMEOUT(m_backend->model("Parameter")->isValid(), 5000);
+        for (const QPointer<QObject>& model : earlier)
+            QTRY_VERIFY(!model);
+
         QPointer<CTreeModel> parameter = m_backend->model("Parameter");
-        QVERIFY(parameter);
         m_backend->deactivateDevice();
-        QTRY_VERIFY_WITH_TIMEOUT(!parameter, 1000);
-        QCOMPARE(m_backend->programModels().size(), programsBefore + 1);
-        QVERIFY(m_backend->currentDevice().isEmpty());
+        QVERIFY(!m_backend->model("Parameter"));
+        QTRY_VERIFY(!parameter);
+        QCOMPARE(m_backend->programModels().size(), 1);
+    }
+
+    // A new master, the device still active: reopening reads the device
+    // information through it, the unchanged answer is checked again, and the
+    // models take the new master's answers.
+    void modelsFollowTheCurrentMaster()
+    {
+        QVERIFY(connectSimulator({ "--order-number", "47110001", "--para-version", "1.00" }));
+        QSignalSpy checked(m_backend, &CDataBackend::deviceChecked);
+        QVERIFY(m_backend->activateDeviceByName(TC200_100));
+        QTRY_COMPARE_WITH_TIMEOUT(checked.count(), 1, 5000);
+        m_backend->setComProtocol(PROTOCOL_MODBUS_RTU);
+        m_backend->setComProtocol(PROTOCOL_MODBUS_TCP);
+        QVERIFY(m_backend->openInterface(INTERFACE_TCP, m_simulator.endpoint(), 1));
+        QTRY_COMPARE_WITH_TIMEOUT(checked.count(), 2, 5000);
+        QVERIFY(checked.last().first().toBool());
+        CTreeModel* parameter = m_backend->model("Parameter");
+        parameter->setValid(false);
+        parameter->readData();
+        QTRY_VERIFY_WITH_TIMEOUT(parameter->isValid(), 5000);
     }
 
     void choiceAmongMatchingFiles()
@@ -199,8 +252,7 @@ private slots:
     void clockAnswersAreRouted()
     {
         QVERIFY(connectSimulator({ "--register", "0x2000=0x2d05" }));
-        QVERIFY(m_backend->activateDeviceByName(
-            QStringLiteral("TC200 (Parameter version: 1.00, Order number: 47110001)")));
+        QVERIFY(m_backend->activateDeviceByName(TC200_100));
         QSignalSpy clock(m_backend, &CDataBackend::dateTimeResponse);
         m_backend->buildRequest(CRequest(REQUEST_READ_DATETIME, 3, 0x2000, 8));
         QVERIFY(clock.wait(5000));

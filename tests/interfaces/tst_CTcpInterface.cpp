@@ -1,53 +1,10 @@
 #include "interfaces/CTcpInterface.h"
+#include "support/CStalledTcpListener.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-
-// A loopback listener that accepts nothing and whose backlog is full, so that
-// a further connection attempt is never completed.
-class CStalledListener
-{
-public:
-    CStalledListener()
-    {
-        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof(address);
-        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length);
-        ::listen(m_listener, 0);
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        for (int i = 0; i < 4; ++i) {
-            const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            ::connect(filler, reinterpret_cast<sockaddr*>(&address), length);
-            m_fillers.append(filler);
-        }
-    }
-    ~CStalledListener()
-    {
-        for (int filler : m_fillers)
-            ::close(filler);
-        ::close(m_listener);
-    }
-    quint16 port() const { return m_port; }
-
-private:
-    int m_listener = -1;
-    quint16 m_port = 0;
-    QList<int> m_fillers;
-};
-
-} // namespace
 
 class tst_CTcpInterface : public QObject
 {
@@ -102,23 +59,35 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(received, QByteArray::fromHex("000100000005010302002a"), 2000);
     }
 
-    void closedPortRefusesQuickly()
+    void refusedOpens_data()
     {
+        QTest::addColumn<bool>("listening");
+        QTest::addColumn<int>("portOffset");
+        QTest::newRow("closed port") << false << 0;
+        // Beyond 16 bits the number would wrap around to the listening port.
+        QTest::newRow("port beyond 16 bits") << true << 65536;
+    }
+
+    void refusedOpens()
+    {
+        QFETCH(bool, listening);
+        QFETCH(int, portOffset);
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost, 0));
-        const quint16 port = server.serverPort();
-        server.close();
+        if (!listening)
+            server.close();
         CTcpInterface tcp;
-        tcp.setPortName(QStringLiteral("127.0.0.1:%1").arg(port));
+        tcp.setPortName(QStringLiteral("127.0.0.1:%1").arg(server.serverPort() + portOffset));
         QVERIFY(!tcp.openPort());
         QVERIFY(!tcp.isPortOpen());
     }
 
     void unansweredConnectGivesUpAfterTimeout()
     {
-        CStalledListener stalled;
+        CStalledTcpListener stalled;
+        QVERIFY(stalled.isValid() && stalled.fill());
         CTcpInterface tcp;
-        tcp.setPortName(QStringLiteral("127.0.0.1:%1").arg(stalled.port()));
+        tcp.setPortName(stalled.endpoint());
         QElapsedTimer elapsed;
         elapsed.start();
         QVERIFY(!tcp.openPort());

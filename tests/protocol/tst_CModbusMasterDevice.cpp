@@ -35,6 +35,8 @@ private slots:
 
     void cleanup()
     {
+        // A scan activates a description; the next test starts without one.
+        m_backend->deactivateDevice();
         m_backend->closeInterface();
         m_simulator.stop();
     }
