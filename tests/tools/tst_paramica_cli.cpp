@@ -74,6 +74,10 @@ private slots:
                "Exception code 2 (Illegal Data Address)";
         QTest::newRow("missing register") << QStringList{} << QStringList{ "read" } << 2 << QStringList{}
                                           << "read needs --register ADDR.";
+        // Process values are read without retries and given up without a warning of the library.
+        QTest::newRow("lost process values") << QStringList{ "--silent", "0x1200-0x1200" } << QStringList{ "show", "PabOut" }
+                                             << 1 << QStringList{}
+                                             << "No answer from device to the read of PabOut (register 0x1200).";
         QTest::newRow("unknown command") << QStringList{} << QStringList{ "frobnicate" } << 2 << QStringList{}
                                          << "Unknown command 'frobnicate'. See --help.";
     }
@@ -105,19 +109,23 @@ private slots:
     void wrongPorts_data()
     {
         QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("err");
-        QTest::newRow("closed tcp port") << QStringList{ "scan", "--tcp", "127.0.0.1:1" }
+        QTest::newRow("closed tcp port") << QStringList{ "scan", "--tcp", "127.0.0.1:1" } << 3
                                          << "Could not connect to 127.0.0.1:1.";
-        QTest::newRow("missing serial port") << QStringList{ "scan", "--serial", "/dev/paramica-none" }
+        QTest::newRow("tcp port beyond 16 bits") << QStringList{ "scan", "--tcp", "127.0.0.1:65537" } << 2
+                                                 << "Invalid --tcp '127.0.0.1:65537' (HOST or HOST:PORT, port 1 to 65535).";
+        QTest::newRow("missing serial port") << QStringList{ "scan", "--serial", "/dev/paramica-none" } << 3
                                              << "Could not open serial port /dev/paramica-none.";
     }
 
     void wrongPorts()
     {
         QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
         QFETCH(QString, err);
         const Result result = run(arguments);
-        QCOMPARE(result.exitCode, 3);
+        QCOMPARE(result.exitCode, exitCode);
         QVERIFY2(result.err.contains(err), qPrintable(result.err));
     }
     void installedDevices()

@@ -23,7 +23,7 @@ int word(const uint8_t* bytes)
     return (bytes[0] << 8) | bytes[1];
 }
 
-bool touches(int first, int count, const CSimulatorOptions::ExceptionRange& range)
+bool touches(int first, int count, const CSimulatorOptions::FaultRange& range)
 {
     return count > 0 && first <= range.last && first + count - 1 >= range.first;
 }
@@ -169,39 +169,39 @@ std::vector<uint8_t> CDeviceSimulator::exceptionAnswer(const std::vector<uint8_t
     return sendRaw(request, { request[header - 1], uint8_t(request[header] | 0x80), code });
 }
 
-int CDeviceSimulator::injectedException(int function, const uint8_t* pdu, size_t pduLength) const
+const CSimulatorOptions::FaultRange* CDeviceSimulator::injectedFault(int function, const uint8_t* pdu, size_t pduLength) const
 {
     int first = 0, count = 0;   // registers read or written
     int second = 0, count2 = 0; // the write range of a read/write request
     switch (function) {
     case 0x03: case 0x04: case 0x10:
         if (pduLength < 4)
-            return 0;
+            return nullptr;
         first = word(pdu);
         count = word(pdu + 2);
         break;
     case 0x06: case 0x16:
         if (pduLength < 2)
-            return 0;
+            return nullptr;
         first = word(pdu);
         count = 1;
         break;
     case 0x17:
         if (pduLength < 8)
-            return 0;
+            return nullptr;
         first = word(pdu);
         count = word(pdu + 2);
         second = word(pdu + 4);
         count2 = word(pdu + 6);
         break;
     default:
-        return 0;
+        return nullptr;
     }
-    for (const auto& range : m_options.exceptions) {
+    for (const auto& range : m_options.faultRanges) {
         if (touches(first, count, range) || touches(second, count2, range))
-            return range.code;
+            return &range;
     }
-    return 0;
+    return nullptr;
 }
 
 std::vector<uint8_t> CDeviceSimulator::deviceIdentification(const std::vector<uint8_t>& request)
@@ -262,10 +262,12 @@ std::vector<uint8_t> CDeviceSimulator::framedAnswer(const std::vector<uint8_t>& 
     }
     if (function == FUNCTION_DEVICE_ID)
         return deviceIdentification(request);
-    if (const int code = injectedException(function, pdu, pduLength)) {
+    if (const CSimulatorOptions::FaultRange* fault = injectedFault(function, pdu, pduLength)) {
         if (m_options.verbose)
-            std::fprintf(stderr, "devsim: fault: exception %d\n", code);
-        return exceptionAnswer(request, uint8_t(code));
+            std::fprintf(stderr, "devsim: fault: %s %d\n", fault->code ? "exception" : "no answer", fault->code);
+        if (fault->code == 0)
+            return {};
+        return exceptionAnswer(request, uint8_t(fault->code));
     }
     modbus_reply(m_context, request.data(), int(request.size()), m_mapping);
     return takeReply();

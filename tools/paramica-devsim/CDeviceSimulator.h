@@ -44,7 +44,8 @@ private:
     std::vector<uint8_t> exceptionAnswer(const std::vector<uint8_t>& request, uint8_t code);
     std::vector<uint8_t> sendRaw(const std::vector<uint8_t>& request, const std::vector<uint8_t>& pdu);
     bool rtuChecksumValid(const std::vector<uint8_t>& request);
-    int injectedException(int function, const uint8_t* pdu, size_t pduLength) const;
+    // The fault range a request touches, if any.
+    const CSimulatorOptions::FaultRange* injectedFault(int function, const uint8_t* pdu, size_t pduLength) const;
     std::vector<uint8_t> takeReply();
     void setIdentificationBlock(int address);
     int headerLength() const { return isRtu() ? 1 : 7; }

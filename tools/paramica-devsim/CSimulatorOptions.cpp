@@ -22,6 +22,19 @@ bool toNumber(const std::string& text, long long minimum, long long maximum, lon
     return true;
 }
 
+// "FIRST-LAST", two register addresses in order.
+bool toRange(const std::string& text, CSimulatorOptions::FaultRange& range)
+{
+    const size_t dash = text.find('-');
+    long long first = 0, last = 0;
+    if (dash == std::string::npos || !toNumber(text.substr(0, dash), 0, 0xFFFF, first)
+        || !toNumber(text.substr(dash + 1), first, 0xFFFF, last))
+        return false;
+    range.first = int(first);
+    range.last = int(last);
+    return true;
+}
+
 // The identification objects go out as Latin-1; the command line is UTF-8.
 bool toLatin1(const std::string& utf8, std::string& latin1)
 {
@@ -72,6 +85,7 @@ const char* CSimulatorOptions::usage()
            "  --exception CODE:FIRST-LAST\n"
            "                           answer requests touching registers FIRST..LAST with\n"
            "                           exception CODE (repeatable)\n"
+           "  --silent FIRST-LAST      answer no request touching registers FIRST..LAST (repeatable)\n"
            "  --close-after N          TCP: close the connection after N answers\n"
            "  --verbose                log requests and faults on stderr\n"
            "  --help                   show this text\n\n"
@@ -178,15 +192,22 @@ bool CSimulatorOptions::parse(int argc, char* argv[], std::string& error)
                 return false;
         } else if (option == "--exception") {
             const size_t colon = value.find(':');
-            const size_t dash = colon == std::string::npos ? std::string::npos : value.find('-', colon);
-            long long code = 0, first = 0, last = 0;
-            if (dash == std::string::npos || !toNumber(value.substr(0, colon), 1, 255, code)
-                || !toNumber(value.substr(colon + 1, dash - colon - 1), 0, 0xFFFF, first)
-                || !toNumber(value.substr(dash + 1), first, 0xFFFF, last)) {
+            long long code = 0;
+            FaultRange range;
+            if (colon == std::string::npos || !toNumber(value.substr(0, colon), 1, 255, code)
+                || !toRange(value.substr(colon + 1), range)) {
                 error = "invalid exception range '" + value + "' (CODE:FIRST-LAST, code 1 to 255, FIRST <= LAST)";
                 return false;
             }
-            exceptions.push_back({ int(code), int(first), int(last) });
+            range.code = int(code);
+            faultRanges.push_back(range);
+        } else if (option == "--silent") {
+            FaultRange range;
+            if (!toRange(value, range)) {
+                error = "invalid register range '" + value + "' (FIRST-LAST, FIRST <= LAST)";
+                return false;
+            }
+            faultRanges.push_back(range);
         } else {
             error = "unknown option " + option;
             return false;

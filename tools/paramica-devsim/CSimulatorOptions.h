@@ -7,7 +7,9 @@
 // What the simulator serves and which faults it injects, from its command line.
 struct CSimulatorOptions
 {
-    struct ExceptionRange {
+    // Requests touching registers first..last get an exception answer with
+    // this code, or no answer at all for code 0.
+    struct FaultRange {
         int code = 0;
         int first = 0;
         int last = 0;
@@ -39,7 +41,7 @@ struct CSimulatorOptions
     int corruptEvery = 0;
     int delayMs = 0;
     int closeAfter = 0;
-    std::vector<ExceptionRange> exceptions;
+    std::vector<FaultRange> faultRanges;
     bool verbose = false;
 
     // Fills the options; on failure returns false with the reason in error.

@@ -23,11 +23,13 @@
 
 namespace {
 const int DEFAULT_TCP_PORT = 502;
+const uint MAX_TCP_PORT = 65535;
 // A read is sent up to three times with a 3 s time-out before it is reported.
 const int COMMAND_TIMEOUT_MS = 15000;
 const int IDENTIFY_TIMEOUT_MS = 30000;
 const int MAX_READ_REGISTERS = 125;
 const int RECORD_INTERVAL_MS = 1000;
+const int IDLE_WATCH_MS = 50;
 const int DEFAULT_RECORD_SECONDS = 10;
 const QString CAPTION_COMMUNICATION = QStringLiteral("Device communication");
 const QString CAPTION_RESET = QStringLiteral("Reset Interface");
@@ -176,6 +178,15 @@ bool CCommandLine::connectDevice()
         QString endpoint = m_parser.value(QStringLiteral("tcp"));
         if (!endpoint.contains(QLatin1Char(':')))
             endpoint += QStringLiteral(":%1").arg(DEFAULT_TCP_PORT);
+        bool portOk = false;
+        const uint port = endpoint.section(QLatin1Char(':'), -1).toUInt(&portOk);
+        if (!portOk || port < 1 || port > MAX_TCP_PORT) {
+            printError(QStringLiteral("Invalid --tcp '%1' (HOST or HOST:PORT, port 1 to %2).")
+                           .arg(m_parser.value(QStringLiteral("tcp")))
+                           .arg(MAX_TCP_PORT));
+            m_exitCode = EXIT_USAGE;
+            return false;
+        }
         m_backend->setComProtocol(PROTOCOL_MODBUS_TCP);
         if (m_backend->openInterface(INTERFACE_TCP, endpoint, uchar(unit)))
             return true;
@@ -225,7 +236,10 @@ int CCommandLine::scan()
         finish(EXIT_OK);
     });
     m_backend->scanDevice();
-    return waitForCompletion(2 * COMMAND_TIMEOUT_MS);
+    const int result = waitForCompletion(2 * COMMAND_TIMEOUT_MS, true);
+    if (m_unanswered)
+        printError(QStringLiteral("No answer from device to the scan."));
+    return result;
 }
 
 int CCommandLine::readRegisters()
@@ -249,7 +263,10 @@ int CCommandLine::readRegisters()
         finish(EXIT_OK);
     });
     m_backend->buildRequest(CRequest(REQUEST_READ_GENERIC, 3, quint16(address), quint16(2 * count)));
-    return waitForCompletion(COMMAND_TIMEOUT_MS);
+    const int result = waitForCompletion(COMMAND_TIMEOUT_MS, true);
+    if (m_unanswered)
+        printError(QStringLiteral("No answer from device to the read of register %1.").arg(hexWord(address)));
+    return result;
 }
 
 int CCommandLine::writeRegister()
@@ -275,8 +292,8 @@ int CCommandLine::writeRegister()
     data.append(char(value >> 8));
     m_backend->buildRequest(CRequest(REQUEST_WRITE_GENERIC_SINGLE, 6, 0, 0, quint16(address), 2, data));
     // An unanswered write is dropped by the master without a message.
-    const int result = waitForCompletion(COMMAND_TIMEOUT_MS);
-    if (result == EXIT_DEVICE_ERROR && !m_messageSeen)
+    const int result = waitForCompletion(COMMAND_TIMEOUT_MS, true);
+    if (m_unanswered)
         printError(QStringLiteral("No answer from device to the write of register %1.").arg(hexWord(address)));
     return result;
 }
@@ -306,12 +323,12 @@ bool CCommandLine::identifyDevice()
     const QMetaObject::Connection refused =
         connect(m_backend, &CDataBackend::errorMessage, this, [this] { finish(EXIT_DEVICE_ERROR); });
     m_backend->scanDevice();
-    m_exitCode = waitForCompletion(IDENTIFY_TIMEOUT_MS);
+    m_exitCode = waitForCompletion(IDENTIFY_TIMEOUT_MS, true);
     disconnect(checked);
     disconnect(refused);
     if (m_exitCode == EXIT_OK && m_backend->isDeviceActive())
         return true;
-    if (!m_messageSeen)
+    if (m_unanswered)
         printError(QStringLiteral("No device identified within %1 s.").arg(IDENTIFY_TIMEOUT_MS / 1000));
     m_exitCode = EXIT_DEVICE_ERROR;
     return false;
@@ -357,8 +374,12 @@ bool CCommandLine::readModel(CTreeModel* model)
         });
     model->readData();
     disconnect(requested);
-    m_exitCode = pending.isEmpty() ? EXIT_OK : waitForCompletion(COMMAND_TIMEOUT_MS);
+    m_exitCode = pending.isEmpty() ? EXIT_OK : waitForCompletion(COMMAND_TIMEOUT_MS, true);
     disconnect(answered);
+    // Cyclic process-value reads are given up without a warning of the library.
+    if (m_unanswered)
+        printError(QStringLiteral("No answer from device to the read of %1 (register %2).")
+                       .arg(model->objectName(), hexWord(pending.first())));
     return m_exitCode == EXIT_OK;
 }
 
@@ -373,9 +394,9 @@ bool CCommandLine::writeModel(CTreeModel* model)
     });
     model->writeData();
     disconnect(requested);
-    m_exitCode = pending == 0 ? EXIT_OK : waitForCompletion(COMMAND_TIMEOUT_MS);
+    m_exitCode = pending == 0 ? EXIT_OK : waitForCompletion(COMMAND_TIMEOUT_MS, true);
     disconnect(acknowledged);
-    if (m_exitCode != EXIT_OK && !m_messageSeen)
+    if (m_unanswered)
         printError(QStringLiteral("The device did not confirm the write of %1.").arg(model->objectName()));
     return m_exitCode == EXIT_OK;
 }
@@ -610,7 +631,7 @@ int CCommandLine::record()
     process->readData();
     poll.start(RECORD_INTERVAL_MS);
     end.start(seconds * 1000);
-    const int result = waitForCompletion(seconds * 1000 + COMMAND_TIMEOUT_MS);
+    const int result = waitForCompletion(seconds * 1000 + COMMAND_TIMEOUT_MS, false);
     recorder.stop();
     std::fprintf(stderr, "\n");
     if (result != EXIT_OK)
@@ -618,13 +639,30 @@ int CCommandLine::record()
     printLine(QStringLiteral("%1 rows recorded to %2").arg(rows).arg(QDir::toNativeSeparators(fileName)));
     return rows > 0 ? EXIT_OK : EXIT_DEVICE_ERROR;
 }
-int CCommandLine::waitForCompletion(int timeoutMs)
+int CCommandLine::waitForCompletion(int timeoutMs, bool untilMasterIdle)
 {
     QEventLoop loop;
+    m_unanswered = false;
+    const auto giveUp = [this, &loop] {
+        m_unanswered = true;
+        loop.exit(EXIT_DEVICE_ERROR);
+    };
     QTimer bound;
     bound.setSingleShot(true);
-    connect(&bound, &QTimer::timeout, &loop, [&loop] { loop.exit(EXIT_DEVICE_ERROR); });
+    connect(&bound, &QTimer::timeout, &loop, giveUp);
     bound.start(timeoutMs);
+    // A master with nothing queued and nothing on the line has given up what
+    // was asked (some requests time out without a message): no need to wait
+    // for the bound then.
+    QTimer idleWatch;
+    if (untilMasterIdle) {
+        connect(&idleWatch, &QTimer::timeout, &loop, [this, giveUp] {
+            const CProtocolMaster* master = m_backend->protocolMaster();
+            if (!master || (master->state() == CProtocolMaster::STATE_IDLE && master->queuedCount() == 0))
+                giveUp();
+        });
+        idleWatch.start(IDLE_WATCH_MS);
+    }
     m_loop = &loop;
     const int result = loop.exec();
     m_loop = nullptr;
@@ -639,7 +677,6 @@ void CCommandLine::finish(int exitCode)
 
 void CCommandLine::reportMessage(const QString& caption, const QString& text)
 {
-    m_messageSeen = true;
     printError(QStringLiteral("%1: %2").arg(caption, text));
     // Communication failures end the command; other notices are only shown.
     if (caption == CAPTION_COMMUNICATION || caption == CAPTION_RESET)

@@ -64,8 +64,10 @@ private:
     int saveParameters(const QString& what, SaveFunction saveFunction, const QString& failure, const QString& success);
     QString positional(int index, const QString& what);
 
-    // Waits in the event loop until finish() is called or the bound passes.
-    int waitForCompletion(int timeoutMs);
+    // Waits in the event loop until finish() is called, the bound passes or,
+    // if asked, the protocol master has nothing left to do; the latter two
+    // set m_unanswered and give EXIT_DEVICE_ERROR.
+    int waitForCompletion(int timeoutMs, bool untilMasterIdle);
     void finish(int exitCode);
     void reportMessage(const QString& caption, const QString& text);
     bool parseNumber(const QString& option, int maximum, int* value);
@@ -77,5 +79,7 @@ private:
     CDataBackend* m_backend = nullptr;
     QEventLoop* m_loop = nullptr;
     int m_exitCode = EXIT_OK;
-    bool m_messageSeen = false;
+    // The last wait ended without the answers it waited for and without a
+    // message of the library.
+    bool m_unanswered = false;
 };
