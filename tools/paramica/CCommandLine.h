@@ -1,19 +1,26 @@
 #pragma once
 
+#include "CCommandGroup.h"
+
 #include <QCommandLineParser>
-#include <QMap>
+#include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+#include <vector>
+
 class CDataBackend;
-struct CDataPoint;
-class CItem;
 class CTreeModel;
 class QEventLoop;
 
 // The command-line front end: drives the back end through its public API the
-// way a graphical front end would, one command per run.
+// way a graphical front end would, one command per run. It parses the
+// options, runs the command from its group's table and offers the commands
+// what they share: the connection, the identified device, reads and writes
+// of its models, bounded waits and the output.
 class CCommandLine : public QObject
 {
     Q_OBJECT
@@ -26,60 +33,68 @@ public:
         EXIT_NO_CONNECTION = 3,
         EXIT_FILE_ERROR = 4
     };
+    // A read is sent up to three times with a 3 s time-out before it is reported.
+    static const int COMMAND_TIMEOUT_MS = 15000;
 
     explicit CCommandLine(QObject* parent = nullptr);
+    ~CCommandLine() override;
 
     // Parses the arguments, runs the command and returns the exit code.
     int run(const QStringList& arguments);
 
-private:
-    typedef int (CCommandLine::*Command)();
-    typedef bool (*SaveFunction)(const QString&, const QMap<QString, QString>&, const QList<CDataPoint>&);
+    CDataBackend* backend() const { return m_backend; }
+    QString option(const QString& name) const { return m_parser.value(name); }
+    bool isSet(const QString& name) const { return m_parser.isSet(name); }
+    // The option as a number from 0 to maximum (decimal or 0x hex); prints why not.
+    bool parseNumber(const QString& option, int maximum, int* value);
+    // The exit code that goes with the last failed step below.
+    int failure() const { return m_exitCode; }
 
-    // Raw register access
-    int scan();
-    int readRegisters();
-    int writeRegister();
-    // Described devices
-    int devices();
-    int identify();
-    int show();
-    int set();
-    int save();
-    int load();
-    int print();
-    int record();
-
+    // Opens the transport given by --tcp or --serial.
     bool connectDevice();
-    // Scans, lets the back end choose and activate the description and waits
-    // until the device has been checked against it.
+    // Connects, scans, lets the back end choose and activate the description
+    // and waits until the device has been checked against it.
     bool identifyDevice();
+    // The model of the identified device, or null with a message listing them.
     CTreeModel* namedModel(const QString& name);
-    // Reads or writes every section of the model and waits for the answers.
-    bool readModel(CTreeModel* model);
+    // Reads every block of the model and waits for the answers. A model read
+    // completely during this run (the back end reads the device information
+    // and the parameters of a device it activates) is not read again unless
+    // asked for; one being read is waited for.
+    bool readModel(CTreeModel* model, bool again = false);
+    // Writes every block of the model and waits for the acknowledgements.
     bool writeModel(CTreeModel* model);
-    void printModel(CTreeModel* model);
-    QMap<QString, QString> fileDescription();
-    // Reads the parameters and saves them through the given file writer.
-    int saveParameters(const QString& what, SaveFunction saveFunction, const QString& failure, const QString& success);
-    QString positional(int index, const QString& what);
 
     // Waits in the event loop until finish() is called, the bound passes or,
     // if asked, the protocol master has nothing left to do; the latter two
-    // set m_unanswered and give EXIT_DEVICE_ERROR.
+    // set unanswered() and give EXIT_DEVICE_ERROR.
     int waitForCompletion(int timeoutMs, bool untilMasterIdle);
     void finish(int exitCode);
-    void reportMessage(const QString& caption, const QString& text);
-    bool parseNumber(const QString& option, int maximum, int* value);
+    // The last wait ended without the answers it waited for and without a
+    // message of the library.
+    bool unanswered() const { return m_unanswered; }
 
+    // A message of the library as "caption: text" on stderr; communication
+    // failures end the running wait.
+    void reportMessage(const QString& caption, const QString& text);
     static void printLine(const QString& line);
-    void printError(const QString& line);
+    static void printError(const QString& line);
+    static QString hexWord(int value);
+
+private:
+    QString helpText() const;
+    // Follows the read requests of the device's models and their answers.
+    void trackReads();
+    void blockAnswered(const QByteArray& data);
 
     QCommandLineParser m_parser;
+    std::vector<std::unique_ptr<CCommandGroup>> m_groups;
     CDataBackend* m_backend = nullptr;
     QEventLoop* m_loop = nullptr;
     int m_exitCode = EXIT_OK;
-    // The last wait ended without the answers it waited for and without a
-    // message of the library.
     bool m_unanswered = false;
+    // Start addresses of the blocks each model has asked for and not yet got.
+    QHash<CTreeModel*, QList<quint16>> m_unansweredBlocks;
+    QSet<CTreeModel*> m_readModels;
+    CTreeModel* m_awaitedModel = nullptr;
 };

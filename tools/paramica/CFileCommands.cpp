@@ -1,0 +1,222 @@
+#include "CFileCommands.h"
+
+#include "CCommandLine.h"
+
+#include "backend/CDataBackend.h"
+#include "files/CDataPoint.h"
+#include "files/CParameterFile.h"
+#include "files/CRecordFile.h"
+#include "items/CGlobals.h"
+#include "items/CItem.h"
+#include "models/CChartModel.h"
+#include "models/CTreeModel.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+const int RECORD_INTERVAL_MS = 1000;
+const int DEFAULT_RECORD_SECONDS = 10;
+const int MAX_RECORD_SECONDS = 7 * 86400;
+// Rotation hours a recording accepts, in the order of the record file's choices.
+const QList<int> ROTATION_HOURS = { 2, 4, 8, 12, 24, 28 };
+
+bool isCaptionRow(const CItem* item)
+{
+    return item->type() == CItem::TYPE_OBJECT || item->type() == CItem::TYPE_GROUP;
+}
+}
+
+CFileCommands::CFileCommands(CCommandLine& commandLine)
+    : m_commandLine(commandLine)
+{
+}
+
+QString CFileCommands::title() const
+{
+    return QStringLiteral("Commands on the files of a described device");
+}
+
+QList<QCommandLineOption> CFileCommands::options() const
+{
+    return {
+        { QStringLiteral("seconds"), QStringLiteral("Length of a recording (default 10)."), QStringLiteral("n"),
+          QString::number(DEFAULT_RECORD_SECONDS) },
+        { QStringLiteral("rotate"), QStringLiteral("Start a new record file every 2, 4, 8, 12, 24 or 28 hours."),
+          QStringLiteral("hours") },
+    };
+}
+
+QList<CCommandGroup::Command> CFileCommands::commands()
+{
+    return {
+        { QStringLiteral("save"), QStringLiteral("FILE.xml"), 1, QStringLiteral("save the parameters to a parameter file"),
+          [this](const QStringList& arguments) {
+              return saveParameters(arguments.first(), &CParameterFile::saveFile,
+                                    QStringLiteral("Could not write the parameter file '%1'."),
+                                    QStringLiteral("Parameters saved to %1"));
+          } },
+        { QStringLiteral("load"), QStringLiteral("FILE.xml"), 1,
+          QStringLiteral("load a parameter file and write it to the device"),
+          [this](const QStringList& arguments) { return load(arguments.first()); } },
+        { QStringLiteral("print"), QStringLiteral("FILE.pdf"), 1, QStringLiteral("print the parameters to a PDF file"),
+          [this](const QStringList& arguments) {
+              return saveParameters(arguments.first(), &CParameterFile::savePdf,
+                                    QStringLiteral("Could not write the PDF file '%1'."),
+                                    QStringLiteral("Parameters printed to %1"));
+          } },
+        { QStringLiteral("record"), QStringLiteral("FILE.csv"), 1,
+          QStringLiteral("record the process values (--seconds, --rotate)"),
+          [this](const QStringList& arguments) { return record(arguments.first()); } },
+    };
+}
+
+QMap<QString, QString> CFileCommands::fileDescription() const
+{
+    CDataBackend* backend = m_commandLine.backend();
+    CTreeModel* deviceInfo = backend->model(CGlobals::ModelName_DeviceInfo);
+    const CDeviceDescription device = backend->currentDeviceDescription();
+    return {
+        { QStringLiteral("le_device"), device.name },
+        { QStringLiteral("le_order_number"), CParameterFile::parameter(CGlobals::Item_Bestellnummer, deviceInfo) },
+        { QStringLiteral("le_serial_number"), CParameterFile::parameter(CGlobals::Item_Seriennummer, deviceInfo) },
+        { QStringLiteral("le_version"), device.parameterVersion },
+        { QStringLiteral("le_device_description"), backend->currentDevice() },
+        { QStringLiteral("le_date"), QDateTime::currentDateTime().toString(CItem::dateTimeFormat(false)) },
+    };
+}
+
+int CFileCommands::saveParameters(const QString& fileName, SaveFunction saveFunction, const QString& failure,
+                                  const QString& success)
+{
+    if (!m_commandLine.identifyDevice())
+        return m_commandLine.failure();
+    CTreeModel* parameter = m_commandLine.namedModel(CGlobals::ModelName_Parameter);
+    if (!parameter || !m_commandLine.readModel(parameter))
+        return m_commandLine.failure();
+    if (!saveFunction(fileName, fileDescription(), CParameterFile::parameterData(parameter))) {
+        CCommandLine::printError(failure.arg(QDir::toNativeSeparators(fileName)));
+        return CCommandLine::EXIT_FILE_ERROR;
+    }
+    CCommandLine::printLine(success.arg(QDir::toNativeSeparators(fileName)));
+    return CCommandLine::EXIT_OK;
+}
+
+int CFileCommands::load(const QString& fileName)
+{
+    // A damaged file is refused before the device is touched.
+    QMap<QString, QString> description;
+    QList<CDataPoint> records;
+    if (!CParameterFile::loadFile(fileName, &description, &records)) {
+        CCommandLine::printError(
+            QStringLiteral("'%1' is no readable parameter file.").arg(QDir::toNativeSeparators(fileName)));
+        return CCommandLine::EXIT_FILE_ERROR;
+    }
+    if (!m_commandLine.identifyDevice())
+        return m_commandLine.failure();
+    CTreeModel* parameter = m_commandLine.namedModel(CGlobals::ModelName_Parameter);
+    if (!parameter || !m_commandLine.readModel(parameter))
+        return m_commandLine.failure();
+    const QMap<QString, QString> device = fileDescription();
+    for (const QString& key : { QStringLiteral("le_device"), QStringLiteral("le_order_number") }) {
+        if (description.value(key) != device.value(key)) {
+            CCommandLine::printError(
+                QStringLiteral("The parameter file belongs to %1 (order number %2), not to the connected %3 "
+                               "(order number %4).")
+                    .arg(description.value(QStringLiteral("le_device")),
+                         description.value(QStringLiteral("le_order_number")), device.value(QStringLiteral("le_device")),
+                         device.value(QStringLiteral("le_order_number"))));
+            return CCommandLine::EXIT_FILE_ERROR;
+        }
+    }
+
+    int applied = 0;
+    for (const CDataPoint& record : qAsConst(records)) {
+        CItem* item = parameter->findChild<CItem*>(record.name);
+        if (!item || isCaptionRow(item) || item->id() != record.id || item->type() != record.type)
+            continue;
+        item->setValue(record.value);
+        ++applied;
+    }
+    if (!m_commandLine.writeModel(parameter) || !m_commandLine.readModel(parameter, true))
+        return m_commandLine.failure();
+    CCommandLine::printLine(QStringLiteral("%1 parameters loaded from %2 and written to the device")
+                                .arg(applied)
+                                .arg(QDir::toNativeSeparators(fileName)));
+    return CCommandLine::EXIT_OK;
+}
+
+int CFileCommands::record(const QString& fileName)
+{
+    int seconds = 0;
+    if (!m_commandLine.parseNumber(QStringLiteral("seconds"), MAX_RECORD_SECONDS, &seconds) || seconds == 0)
+        return CCommandLine::EXIT_USAGE;
+    int interval = 0;
+    if (m_commandLine.isSet(QStringLiteral("rotate"))) {
+        const QString hours = m_commandLine.option(QStringLiteral("rotate"));
+        interval = ROTATION_HOURS.indexOf(hours.toInt()) + 1;
+        if (interval == 0) {
+            CCommandLine::printError(QStringLiteral("Invalid --rotate '%1' (2, 4, 8, 12, 24 or 28).").arg(hours));
+            return CCommandLine::EXIT_USAGE;
+        }
+    }
+    if (!m_commandLine.identifyDevice())
+        return m_commandLine.failure();
+    CDataBackend* backend = m_commandLine.backend();
+    CTreeModel* process = nullptr;
+    for (CTreeModel* model : backend->models()) {
+        if (!process && backend->chartModel(model->objectName()))
+            process = model;
+    }
+    if (!process) {
+        CCommandLine::printError(QStringLiteral("The device has no process values to record."));
+        return CCommandLine::EXIT_USAGE;
+    }
+    CChartModel* chart = backend->chartModel(process->objectName());
+
+    CRecordFile recorder;
+    QObject::connect(&recorder, &CMessageSender::errorMessage, &m_commandLine, &CCommandLine::reportMessage);
+    if (m_commandLine.isSet(QStringLiteral("verbose")))
+        QObject::connect(&recorder, &CMessageSender::logMessage, &recorder, &CCommandLine::printError);
+    const CDeviceDescription device = backend->currentDeviceDescription();
+    recorder.setDevice(device.name, device.pabVersion);
+    recorder.setHeaderNames(chart->dataNames());
+    recorder.setFileInterval(interval);
+    recorder.setFilePath(QFileInfo(fileName).absolutePath());
+    if (!recorder.start(fileName))
+        return CCommandLine::EXIT_FILE_ERROR;
+
+    int rows = 0;
+    QElapsedTimer elapsed;
+    QObject::connect(chart, qOverload<QHash<QString, QString>>(&CChartModel::newDataAdded), &recorder,
+                     [&](const QHash<QString, QString>& texts) {
+                         recorder.appendData(texts);
+                         ++rows;
+                         std::fprintf(stderr, "\rRecording %s: %lld of %d s, %d rows", qPrintable(recorder.fileName()),
+                                      (elapsed.elapsed() + 500) / 1000, seconds, rows);
+                         std::fflush(stderr);
+                     });
+    // Process values are polled, as a front end's chart timer does.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, process, &CTreeModel::readData);
+    QTimer end;
+    end.setSingleShot(true);
+    QObject::connect(&end, &QTimer::timeout, &end, [this] { m_commandLine.finish(CCommandLine::EXIT_OK); });
+    elapsed.start();
+    process->readData();
+    poll.start(RECORD_INTERVAL_MS);
+    end.start(seconds * 1000);
+    const int result = m_commandLine.waitForCompletion(seconds * 1000 + CCommandLine::COMMAND_TIMEOUT_MS, false);
+    recorder.stop();
+    std::fprintf(stderr, "\n");
+    if (result != CCommandLine::EXIT_OK)
+        return result;
+    CCommandLine::printLine(
+        QStringLiteral("%1 rows recorded to %2").arg(rows).arg(QDir::toNativeSeparators(fileName)));
+    return rows > 0 ? CCommandLine::EXIT_OK : CCommandLine::EXIT_DEVICE_ERROR;
+}

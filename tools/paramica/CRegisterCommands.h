@@ -1,0 +1,23 @@
+#pragma once
+
+#include "CCommandGroup.h"
+
+class CCommandLine;
+
+// Raw access to the registers of any Modbus device, described or not.
+class CRegisterCommands : public CCommandGroup
+{
+public:
+    explicit CRegisterCommands(CCommandLine& commandLine);
+
+    QString title() const override;
+    QList<QCommandLineOption> options() const override;
+    QList<Command> commands() override;
+
+private:
+    int scan();
+    int read();
+    int write();
+
+    CCommandLine& m_commandLine;
+};
