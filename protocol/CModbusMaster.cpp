@@ -6,6 +6,7 @@
 #include "protocol/CModbusTCPMode.h"
 
 #include <QEventLoop>
+#include <QMetaMethod>
 #include <QPointer>
 #include <QTimer>
 
@@ -471,6 +472,10 @@ void CModbusMaster::timeout()
 
 bool CModbusMaster::resetInterface()
 {
+    // The wait gives the back end time to reset the transport; without one
+    // wired there is nothing to wait for.
+    if (!isSignalConnected(QMetaMethod::fromSignal(&CModbusMaster::resetInterfaceInitiated)))
+        return true;
     QPointer<CModbusMaster> alive(this);
     QEventLoop loop;
     QTimer::singleShot(RESET_WAIT_MS, &loop, &QEventLoop::quit);

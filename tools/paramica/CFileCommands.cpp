@@ -202,8 +202,12 @@ int CFileCommands::record(const QString& fileName)
                          std::fflush(stderr);
                      });
     // Process values are polled, as a front end's chart timer does.
+    int polls = 1;
     QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, process, &CTreeModel::readData);
+    QObject::connect(&poll, &QTimer::timeout, process, [process, &polls] {
+        ++polls;
+        process->readData();
+    });
     QTimer end;
     end.setSingleShot(true);
     QObject::connect(&end, &QTimer::timeout, &end, [this] { m_commandLine.finish(CCommandLine::EXIT_OK); });
@@ -212,10 +216,16 @@ int CFileCommands::record(const QString& fileName)
     poll.start(RECORD_INTERVAL_MS);
     end.start(seconds * 1000);
     const int result = m_commandLine.waitForCompletion(seconds * 1000 + CCommandLine::COMMAND_TIMEOUT_MS, false);
+    poll.stop();
+    // The last read is answered or given up before the rows are counted.
+    m_commandLine.waitForCompletion(CCommandLine::COMMAND_TIMEOUT_MS, true);
     recorder.stop();
     std::fprintf(stderr, "\n");
     if (result != CCommandLine::EXIT_OK)
         return result;
+    if (rows < polls)
+        CCommandLine::printError(
+            QStringLiteral("%1 of %2 reads of the process values went unanswered.").arg(polls - rows).arg(polls));
     CCommandLine::printLine(
         QStringLiteral("%1 rows recorded to %2").arg(rows).arg(QDir::toNativeSeparators(fileName)));
     return rows > 0 ? CCommandLine::EXIT_OK : CCommandLine::EXIT_DEVICE_ERROR;
