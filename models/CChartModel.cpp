@@ -11,9 +11,6 @@
 #include <cmath>
 
 namespace {
-// A full day keeps the row that is exactly a day old, and each new row is
-// appended before the oldest one goes: two rows above a day of samples.
-const int LIVE_CAPACITY = CChartModel::RESERVED_SAMPLES + 2;
 const QString TIME_COLUMN = QString::fromLatin1(CItemTexts::AxisXDataName);
 const QString TEXT_SEPARATOR = QStringLiteral(" - ");
 
@@ -42,6 +39,48 @@ const CItem* objectOf(const CItem* item)
     }
     return nullptr;
 }
+
+// Time stamps are kept as UTC milliseconds since the epoch: plain numbers,
+// cheap to compare and to drop. They leave the model as local date-times.
+QVariant storedTime(const QVariant& time)
+{
+    const QDateTime dateTime = time.toDateTime();
+    return dateTime.isValid() ? QVariant(double(dateTime.toMSecsSinceEpoch())) : QVariant();
+}
+
+QVariant shownTime(const QVariant& stored)
+{
+    return stored.isValid() ? QVariant(QDateTime::fromMSecsSinceEpoch(qint64(stored.toDouble()))) : stored;
+}
+
+// The first row whose value, as a double, is not below the one looked for,
+// in a column sorted that way.
+int lowerBound(const CSampleColumn& column, double wanted)
+{
+    int first = 0;
+    int count = column.size();
+    while (count > 0) {
+        const int half = count / 2;
+        if (column.at(first + half).toDouble() < wanted) {
+            first += half + 1;
+            count -= half + 1;
+        } else {
+            count = half;
+        }
+    }
+    return first;
+}
+
+// The smallest or largest value of a non-empty column, as a double.
+double extreme(const CSampleColumn& column, bool largest)
+{
+    double found = column.at(0).toDouble();
+    for (int row = 1; row < column.size(); ++row) {
+        const double value = column.at(row).toDouble();
+        found = largest ? std::max(found, value) : std::min(found, value);
+    }
+    return found;
+}
 }
 
 bool valueLessThen(const QVariant& a, const QVariant& b)
@@ -65,17 +104,14 @@ bool CChartModel::setupModel(const QList<CElementClass>& classes)
 {
     if (CTableModel::setupModel(classes))
         return true;
-    insertColumn(TIME_COLUMN);
+    insertColumn(TIME_COLUMN, nullptr);
     for (CItem* item : qAsConst(m_items)) {
         if (item->isVisible() && item->type() > CItem::TYPE_TEXT16_T) {
-            insertColumn(item->objectName());
-            connect(item, &CItem::newValue, this, &CChartModel::insertNewValue);
+            insertColumn(item->objectName(), item);
             if (item->type() >= CItem::TYPE_LIST16_T) {
                 for (CItem* bit : item->findChildren<CItem*>()) {
-                    if (bit->type() != CItem::TYPE_BIT || !bit->isVisible())
-                        continue;
-                    insertColumn(bit->objectName());
-                    connect(bit, &CItem::newValue, this, &CChartModel::insertNewValue);
+                    if (bit->type() == CItem::TYPE_BIT && bit->isVisible())
+                        insertColumn(bit->objectName(), bit);
                 }
             }
         }
@@ -89,43 +125,32 @@ bool CChartModel::setupModel(const QList<CElementClass>& classes)
 
 void CChartModel::appendItem(CItem* item)
 {
-    connect(item, &CItem::visibleChanged, this, [this] { emit layoutChanged(); });
+    connect(item, &CItem::visibleChanged, this, &CChartModel::itemVisibilityChanged);
     m_items.append(item);
+    forgetBlockTargets();
 }
 
-void CChartModel::insertColumn(const QString& name)
+void CChartModel::insertColumn(const QString& name, CItem* item)
 {
-    const int position = m_columns.size();
+    const int position = int(m_columns.size());
     beginInsertColumns(QModelIndex(), position, position);
-    m_columns.append(Column(name, QVector<QVariant>()));
-    m_columns.last().second.reserve(LIVE_CAPACITY);
+    m_columns.push_back({ name, item, CSampleColumn() });
+    if (item)
+        connect(item, &CItem::newValue, this, &CChartModel::insertNewValue);
     endInsertColumns();
 }
 
-const QVector<QVariant>* CChartModel::column(const QString& name) const
+const CChartModel::STRUCT_COLUMN* CChartModel::column(const QString& name) const
 {
     const int position = indexOf(name);
-    return position < 0 ? nullptr : &m_columns.at(position).second;
-}
-
-CItem* CChartModel::itemByName(const QString& name) const
-{
-    for (CItem* item : m_items) {
-        if (item->objectName() == name)
-            return item;
-        for (CItem* descendant : item->findChildren<CItem*>()) {
-            if (descendant->objectName() == name)
-                return descendant;
-        }
-    }
-    return nullptr;
+    return position < 0 ? nullptr : &m_columns.at(size_t(position));
 }
 
 int CChartModel::indexOf(const QString& name) const
 {
-    for (int position = 0; position < m_columns.size(); ++position) {
-        if (m_columns.at(position).first == name)
-            return position;
+    for (size_t position = 0; position < m_columns.size(); ++position) {
+        if (m_columns.at(position).name == name)
+            return int(position);
     }
     return -1;
 }
@@ -133,45 +158,47 @@ int CChartModel::indexOf(const QString& name) const
 QStringList CChartModel::objectNames() const
 {
     QStringList names;
-    for (const Column& column : m_columns)
-        names.append(column.first);
+    for (const STRUCT_COLUMN& column : m_columns)
+        names.append(column.name);
     return names;
 }
 
 QList<QPair<QString, QString>> CChartModel::dataNames() const
 {
     QList<QPair<QString, QString>> names;
-    for (const Column& column : m_columns) {
-        if (column.first == TIME_COLUMN) {
-            names.append({ column.first, CItem::tr(CItemTexts::AxisXDataName) });
-            continue;
-        }
-        const CItem* item = itemByName(column.first);
-        names.append({ column.first, item ? item->extendedCaption() : QString() });
+    for (const STRUCT_COLUMN& column : m_columns) {
+        if (column.name == TIME_COLUMN)
+            names.append({ column.name, CItem::tr(CItemTexts::AxisXDataName) });
+        else
+            names.append({ column.name, column.item ? column.item->extendedCaption() : QString() });
     }
     return names;
 }
 
 bool CChartModel::isValid() const
 {
-    const QVector<QVariant>* times = column(TIME_COLUMN);
-    return times && !times->isEmpty();
+    const STRUCT_COLUMN* times = column(TIME_COLUMN);
+    return times && times->values.size() > 0;
+}
+
+QVariant CChartModel::userValue(const STRUCT_COLUMN& column, const QVariant& value)
+{
+    return column.item ? value : shownTime(value);
 }
 
 QVariant CChartModel::valueAtIndex(const QString& name, int index) const
 {
-    const QVector<QVariant>* values = column(name);
-    if (!values || index < 0 || index >= values->size())
+    const STRUCT_COLUMN* values = column(name);
+    if (!values || index < 0 || index >= values->values.size())
         return QVariant();
-    return values->at(index);
+    return userValue(*values, values->values.at(index));
 }
 
-QString CChartModel::valueText(const QString& name, const QVariant& value) const
+QString CChartModel::valueText(const STRUCT_COLUMN& column, const QVariant& value)
 {
-    if (name == TIME_COLUMN)
+    if (!column.item)
         return value.toDateTime().toString(CItem::dateTimeFormat(true));
-    const CItem* item = itemByName(name);
-    return item ? item->valueFormatedToString(value, false) : QString();
+    return column.item->valueFormatedToString(value, false);
 }
 
 QHash<QString, QString> CChartModel::dataEntry(int index) const
@@ -179,23 +206,24 @@ QHash<QString, QString> CChartModel::dataEntry(int index) const
     QHash<QString, QString> entry;
     if (index < 0)
         return entry;
-    for (const Column& column : m_columns) {
-        if (index < column.second.size())
-            entry.insert(column.first, valueText(column.first, column.second.at(index)));
+    for (const STRUCT_COLUMN& column : m_columns) {
+        if (index < column.values.size())
+            entry.insert(column.name, valueText(column, userValue(column, column.values.at(index))));
     }
     return entry;
 }
 
 QDateTime CChartModel::axisXMin() const
 {
-    const QVector<QVariant>* times = column(TIME_COLUMN);
-    return times && !times->isEmpty() ? times->first().toDateTime() : QDateTime();
+    const STRUCT_COLUMN* times = column(TIME_COLUMN);
+    return times && times->values.size() > 0 ? shownTime(times->values.at(0)).toDateTime() : QDateTime();
 }
 
 QDateTime CChartModel::axisXMax() const
 {
-    const QVector<QVariant>* times = column(TIME_COLUMN);
-    return times && !times->isEmpty() ? times->last().toDateTime() : QDateTime();
+    const STRUCT_COLUMN* times = column(TIME_COLUMN);
+    const int rows = times ? times->values.size() : 0;
+    return rows > 0 ? shownTime(times->values.at(rows - 1)).toDateTime() : QDateTime();
 }
 
 int CChartModel::axisY(const QString& name) const
@@ -207,37 +235,26 @@ int CChartModel::axisY(const QString& name) const
     return 0;
 }
 
+// Time stamps are no numbers on a y axis.
 double CChartModel::axisYMin(const QString& name) const
 {
-    const QVector<QVariant>* values = column(name);
-    if (!values || values->isEmpty())
-        return 0.0;
-    return std::min_element(values->begin(), values->end(), valueLessThen)->toDouble();
+    const STRUCT_COLUMN* values = column(name);
+    return values && values->item && values->values.size() > 0 ? extreme(values->values, false) : 0.0;
 }
 
 double CChartModel::axisYMax(const QString& name) const
 {
-    const QVector<QVariant>* values = column(name);
-    if (!values || values->isEmpty())
-        return 0.0;
-    return std::max_element(values->begin(), values->end(), valueLessThen)->toDouble();
+    const STRUCT_COLUMN* values = column(name);
+    return values && values->item && values->values.size() > 0 ? extreme(values->values, true) : 0.0;
 }
 
 int CChartModel::indexOfValue(const QString& name, const QVariant& value) const
 {
-    const QVector<QVariant>* values = column(name);
-    if (!values || values->isEmpty())
+    const STRUCT_COLUMN* found = column(name);
+    if (!found || found->values.size() == 0)
         return -1;
-    // Time stamps compare as date-times, not as doubles.
-    if (name == TIME_COLUMN) {
-        const qint64 wanted = value.toDateTime().toMSecsSinceEpoch();
-        return int(std::lower_bound(values->begin(), values->end(), wanted,
-                                    [](const QVariant& entry, qint64 time) {
-                                        return entry.toDateTime().toMSecsSinceEpoch() < time;
-                                    })
-                   - values->begin());
-    }
-    return int(std::lower_bound(values->begin(), values->end(), value, valueLessThen) - values->begin());
+    // Time stamps compare as instants, everything else as doubles.
+    return lowerBound(found->values, name == TIME_COLUMN ? storedTime(value).toDouble() : value.toDouble());
 }
 
 QVariant CChartModel::nextTo(const QString& name, const QVariant& value) const
@@ -245,43 +262,37 @@ QVariant CChartModel::nextTo(const QString& name, const QVariant& value) const
     const int found = indexOfValue(name, value);
     if (found < 0)
         return QVariant();
-    const QVector<QVariant>& values = *column(name);
-    int a = found > 0 ? found - 1 : 0;
+    const CSampleColumn& values = column(name)->values;
+    const int a = found > 0 ? found - 1 : 0;
     int b = found > 0 ? found : 1;
     if (b >= values.size())
         b = a;
-    if (name == TIME_COLUMN) {
-        const qint64 wanted = value.toDateTime().toMSecsSinceEpoch();
-        const QDateTime first = values.at(a).toDateTime();
-        const QDateTime second = values.at(b).toDateTime();
-        const bool secondNearer = std::llabs(second.toMSecsSinceEpoch() - wanted)
-                                  < std::llabs(first.toMSecsSinceEpoch() - wanted);
-        return secondNearer ? second : first;
-    }
-    const double wanted = value.toDouble();
+    const bool time = name == TIME_COLUMN;
+    const double wanted = time ? storedTime(value).toDouble() : value.toDouble();
     const double first = values.at(a).toDouble();
     const double second = values.at(b).toDouble();
-    return std::fabs(second - wanted) < std::fabs(first - wanted) ? second : first;
+    const double nearest = std::fabs(second - wanted) < std::fabs(first - wanted) ? second : first;
+    return time ? shownTime(nearest) : nearest;
 }
 
 int CChartModel::rowCount(const QModelIndex& parent) const
 {
-    if (parent.isValid() || m_columns.isEmpty())
+    if (parent.isValid() || m_columns.empty())
         return 0;
-    return m_columns.first().second.size();
+    return m_columns.front().values.size();
 }
 
 int CChartModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : m_columns.size();
+    return parent.isValid() ? 0 : int(m_columns.size());
 }
 
 QVariant CChartModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (role != Qt::DisplayRole)
         return QVariant();
-    if (orientation == Qt::Horizontal && section >= 0 && section < m_columns.size())
-        return m_columns.at(section).first;
+    if (orientation == Qt::Horizontal && section >= 0 && size_t(section) < m_columns.size())
+        return m_columns.at(size_t(section)).name;
     return QStringLiteral("%1").arg(section + 1);
 }
 
@@ -291,10 +302,10 @@ QVariant CChartModel::data(const QModelIndex& index, int role) const
         return QVariant();
     if (role == Qt::BackgroundRole)
         return QColor(Qt::white);
-    if (role != Qt::DisplayRole || index.column() >= m_columns.size())
+    if (role != Qt::DisplayRole || size_t(index.column()) >= m_columns.size())
         return QVariant();
-    const QVector<QVariant>& values = m_columns.at(index.column()).second;
-    return index.row() < values.size() ? values.at(index.row()) : QVariant();
+    const STRUCT_COLUMN& column = m_columns.at(size_t(index.column()));
+    return index.row() < column.values.size() ? userValue(column, column.values.at(index.row())) : QVariant();
 }
 
 Qt::ItemFlags CChartModel::flags(const QModelIndex& index) const
@@ -310,7 +321,7 @@ Qt::ItemFlags CChartModel::flags(const QModelIndex& index) const
 
 QDateTime CChartModel::currentDateTime() const
 {
-    return QDateTime::currentDateTime();
+    return QDateTime::currentDateTimeUtc();
 }
 
 void CChartModel::insertNewValue(QVariant value)
@@ -319,7 +330,7 @@ void CChartModel::insertNewValue(QVariant value)
     if (!m_online || !item)
         return;
     m_pending.insert(item->objectName(), CItem::rawValue(value, item->type(), item->decimalFactor()));
-    if (m_pending.size() == m_columns.size() - 1) {
+    if (size_t(m_pending.size()) == m_columns.size() - 1) {
         m_timer->stop();
         appendData();
     } else {
@@ -334,27 +345,20 @@ void CChartModel::appendData()
         return;
     }
     const QDateTime now = currentDateTime();
-    m_pending.insert(TIME_COLUMN, now);
-    if (m_pending.size() == m_columns.size()) {
+    m_pending.insert(TIME_COLUMN, storedTime(now));
+    if (size_t(m_pending.size()) == m_columns.size()) {
         const int row = rowCount();
         beginInsertRows(QModelIndex(), row, row);
-        for (Column& column : m_columns)
-            column.second.append(m_pending.value(column.first));
+        for (STRUCT_COLUMN& column : m_columns)
+            column.values.append(m_pending.value(column.name));
         endInsertRows();
-
-        QVector<QVariant>& times = m_columns.first().second;
-        while (!times.isEmpty() && times.first().toDateTime().addSecs(HISTORY_SECONDS) < now) {
-            beginRemoveRows(QModelIndex(), 0, 0);
-            // Removing from the front keeps the reserved capacity.
-            for (Column& column : m_columns)
-                column.second.removeFirst();
-            endRemoveRows();
-        }
+        dropExpiredRows(now);
 
         QHash<QString, QString> texts;
-        for (auto pending = m_pending.constBegin(); pending != m_pending.constEnd(); ++pending) {
-            if (pending.key() == TIME_COLUMN || itemByName(pending.key()))
-                texts.insert(pending.key(), valueText(pending.key(), pending.value()));
+        for (const STRUCT_COLUMN& column : m_columns) {
+            const QVariant value = userValue(column, m_pending.value(column.name));
+            texts.insert(column.name, valueText(column, value));
+            m_pending.insert(column.name, value);
         }
         emit newDataAdded(texts);
         emit newDataAdded(m_pending);
@@ -362,13 +366,27 @@ void CChartModel::appendData()
     m_pending.clear();
 }
 
-void CChartModel::resetData(int vectorSize)
+void CChartModel::dropExpiredRows(const QDateTime& now)
 {
+    // A row exactly a day old stays. The expired rows are counted from the
+    // oldest on rather than searched for: after the clock was set back, the
+    // stamps are no longer sorted, and rows younger than a day must not go.
+    const qint64 oldestKept = now.toMSecsSinceEpoch() - HISTORY_SECONDS * 1000;
+    const int expired = m_columns.front().values.leadingBelow(double(oldestKept));
+    if (expired == 0)
+        return;
+    beginRemoveRows(QModelIndex(), 0, expired - 1);
+    for (STRUCT_COLUMN& column : m_columns)
+        column.values.removeFirst(expired);
+    endRemoveRows();
+}
+
+void CChartModel::resetData(int)
+{
+    // Columns take their memory as rows come: there is nothing to reserve.
     beginResetModel();
-    for (Column& column : m_columns) {
-        column.second = QVector<QVariant>();
-        column.second.reserve(vectorSize);
-    }
+    for (STRUCT_COLUMN& column : m_columns)
+        column.values.clear();
     endResetModel();
     emit dataReseted();
 }
@@ -379,7 +397,7 @@ void CChartModel::setOnline(bool state)
         return;
     m_online = state;
     if (state)
-        resetData(LIVE_CAPACITY);
+        resetData();
 }
 
 void CChartModel::setMarkerData(QPointF point, int number, bool removed)
@@ -394,9 +412,9 @@ void CChartModel::setMarkerData(QPointF point, int number, bool removed)
         return;
     const int index = indexOfValue(TIME_COLUMN, nearest);
     QHash<QString, QVariant> values;
-    for (const Column& column : qAsConst(m_columns)) {
-        if (column.second.size() > index)
-            values.insert(column.first, column.second.at(index));
+    for (const STRUCT_COLUMN& column : m_columns) {
+        if (column.values.size() > index)
+            values.insert(column.name, userValue(column, column.values.at(index)));
     }
     emit newMarkerData(number, values);
 }
@@ -404,10 +422,10 @@ void CChartModel::setMarkerData(QPointF point, int number, bool removed)
 int CChartModel::matchingColumn(const QString& key, const QString& language) const
 {
     const QSet<QString> parts = textParts(key);
-    for (int position = 1; position < m_columns.size(); ++position) {
-        const CItem* item = itemByName(m_columns.at(position).first);
+    for (size_t position = 1; position < m_columns.size(); ++position) {
+        const CItem* item = m_columns.at(position).item;
         if (item && itemTextParts(item, language) == parts)
-            return position;
+            return int(position);
     }
     // Keys of items directly below an object start with the object's name;
     // match the rest against the items of that object only.
@@ -416,11 +434,11 @@ int CChartModel::matchingColumn(const QString& key, const QString& language) con
         return -1;
     const QString objectName = ordered.takeFirst();
     const QSet<QString> rest(ordered.begin(), ordered.end());
-    for (int position = 1; position < m_columns.size(); ++position) {
-        const CItem* item = itemByName(m_columns.at(position).first);
+    for (size_t position = 1; position < m_columns.size(); ++position) {
+        const CItem* item = m_columns.at(position).item;
         const CItem* object = item ? objectOf(item) : nullptr;
         if (object && object->objectName() == objectName && itemTextParts(item, language) == rest)
-            return position;
+            return int(position);
     }
     return -1;
 }
@@ -436,9 +454,14 @@ void CChartModel::insertRecord(const QHash<QString, QVector<QVariant>>& record, 
     if (!times.isEmpty())
         beginInsertRows(QModelIndex(), 0, times.size() - 1);
     for (auto entry = record.constBegin(); entry != record.constEnd(); ++entry) {
-        const int position = entry.key() == TIME_COLUMN ? indexOf(TIME_COLUMN) : matchingColumn(entry.key(), language);
-        if (position >= 0)
-            m_columns[position].second = entry.value();
+        const bool time = entry.key() == TIME_COLUMN;
+        const int position = time ? indexOf(TIME_COLUMN) : matchingColumn(entry.key(), language);
+        if (position < 0)
+            continue;
+        CSampleColumn& values = m_columns.at(size_t(position)).values;
+        values.clear();
+        for (const QVariant& value : entry.value())
+            values.append(time ? storedTime(value) : value);
     }
     if (!times.isEmpty())
         endInsertRows();

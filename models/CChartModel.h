@@ -1,5 +1,6 @@
 #pragma once
 
+#include "models/CSampleColumn.h"
 #include "models/CTableModel.h"
 
 #include <QDateTime>
@@ -7,6 +8,8 @@
 #include <QPair>
 #include <QPointF>
 #include <QVector>
+
+#include <vector>
 
 class QTimer;
 
@@ -21,7 +24,7 @@ class PARAMICA_EXPORT CChartModel : public CTableModel
     Q_OBJECT
 
 public:
-    // One sample per second for a day fits without reallocation.
+    // The size a reset is asked for by default: a day of one sample a second.
     static const int RESERVED_SAMPLES = 86400;
     static const qint64 HISTORY_SECONDS = 86400;
     static const int SAMPLE_GATHERING_MS = 350;
@@ -67,7 +70,8 @@ public slots:
     void setMarkerData(QPointF point, int number, bool removed = false);
 
 protected:
-    // The clock samples are stamped with; the local date-time.
+    // The clock samples are stamped with. UTC: stamping and dropping rows
+    // need no time-zone look-up; the user sees local time all the same.
     virtual QDateTime currentDateTime() const;
 
 private slots:
@@ -75,16 +79,25 @@ private slots:
     void insertNewValue(QVariant value);
 
 private:
-    typedef QPair<QString, QVector<QVariant>> Column;
+    // One series: its name, the item it samples (none for the time column)
+    // and one value per row.
+    struct STRUCT_COLUMN {
+        QString name;
+        CItem* item = nullptr;
+        CSampleColumn values;
+    };
 
-    void insertColumn(const QString& name);
-    const QVector<QVariant>* column(const QString& name) const;
-    CItem* itemByName(const QString& name) const;
-    QString valueText(const QString& name, const QVariant& value) const;
+    void insertColumn(const QString& name, CItem* item);
+    const STRUCT_COLUMN* column(const QString& name) const;
+    void dropExpiredRows(const QDateTime& now);
+    // A value as it leaves the model: time stamps in the user's local time.
+    static QVariant userValue(const STRUCT_COLUMN& column, const QVariant& value);
+    // The text of a value as it leaves the model.
+    static QString valueText(const STRUCT_COLUMN& column, const QVariant& value);
     int matchingColumn(const QString& key, const QString& language) const;
 
     QTimer* m_timer = nullptr;
     QHash<QString, QVariant> m_pending;
-    QList<Column> m_columns;
+    std::vector<STRUCT_COLUMN> m_columns;
     bool m_online = true;
 };

@@ -138,42 +138,61 @@ bool CParamicaModel::buildItems(const QList<CElementClass>& classes, QObject* ro
         }
         append(object);
     }
+    forgetBlockTargets();
     return error;
 }
 
-bool CParamicaModel::distributeBlock(QByteArray& data) const
+void CParamicaModel::forgetBlockTargets()
+{
+    m_blockTargetsIndexed = false;
+    m_blockTargets.clear();
+}
+
+bool CParamicaModel::distributeBlock(QByteArray& data, QVector<const CItem*>* changed)
 {
     quint16 address = 0;
     if (data.size() >= 2) {
         address = quint16((uchar(data[0]) << 8) | uchar(data[1]));
         data.remove(0, 2);
     }
-    QList<CItem*> targets;
-    for (const CItem* item : itemsWithFeatures({ ADDRESS_RD, ADDRESS_RW })) {
-        for (const QString& key : { ADDRESS_RD, ADDRESS_RW }) {
-            if (item->feature(key).toUInt() != address)
-                continue;
+    if (!m_blockTargetsIndexed) {
+        // A missing key reads as address 0, like a key that is no number;
+        // a later section of the same address replaces an earlier one.
+        for (const CItem* item : itemsWithFeatures({ ADDRESS_RD, ADDRESS_RW })) {
             const QList<CItem*> descendants = item->findChildren<CItem*>();
-            if (!descendants.isEmpty())
-                targets = descendants;
-            break;
-        }
-    }
-    if (targets.isEmpty())
-        return false;
-    std::stable_sort(targets.begin(), targets.end(), idLessThen);
-
-    QByteArray remaining = data;
-    const int maxId = targets.last()->id();
-    for (int id = 0; id <= maxId && !remaining.isEmpty(); ++id) {
-        for (CItem* target : qAsConst(targets)) {
-            const int length = target->dataLength();
-            if (target->id() != id || length > remaining.size())
+            if (descendants.isEmpty())
                 continue;
-            target->setData(remaining.left(length));
-            remaining.remove(0, length);
-            break;
+            QVector<CItem*> targets(descendants.begin(), descendants.end());
+            std::stable_sort(targets.begin(), targets.end(), idLessThen);
+            for (const QString& key : { ADDRESS_RD, ADDRESS_RW })
+                m_blockTargets.insert(item->feature(key).toUInt(), targets);
         }
+        m_blockTargetsIndexed = true;
     }
+    const auto found = m_blockTargets.constFind(address);
+    if (found == m_blockTargets.constEnd())
+        return false;
+
+    // Per id, the first item whose slice still fits takes it; structural
+    // items (negative ids) take nothing.
+    const QVector<CItem*>& targets = *found;
+    m_answerChanges = changed;
+    int offset = 0;
+    for (int first = 0; first < targets.size() && offset < data.size();) {
+        const int id = targets.at(first)->id();
+        int next = first;
+        bool taken = id < 0;
+        for (; next < targets.size() && targets.at(next)->id() == id; ++next) {
+            CItem* target = targets.at(next);
+            const int length = target->dataLength();
+            if (taken || length > data.size() - offset)
+                continue;
+            target->setData(data.mid(offset, length));
+            offset += length;
+            taken = true;
+        }
+        first = next;
+    }
+    m_answerChanges = nullptr;
     return true;
 }

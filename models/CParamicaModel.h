@@ -11,6 +11,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
 
@@ -58,9 +59,21 @@ protected:
     // Cuts an answer block, led by its big-endian start address, into the
     // items of the section read from that address, in ascending id order.
     // `data` loses its address bytes; false when no section owns the block.
-    bool distributeBlock(QByteArray& data) const;
+    // The items whose value changed meanwhile are collected in `changed`
+    // (by the model's itemValueChanged), so that the views hear of them once.
+    bool distributeBlock(QByteArray& data, QVector<const CItem*>* changed);
+    // The sections are indexed by read address on the first answer; a model
+    // calls this whenever it takes on items, so that the index is rebuilt.
+    void forgetBlockTargets();
 
     bool m_readOnly = false;
     QList<QHash<QString, QString>> m_listEntries;
     QList<CElement> m_bitfieldEntries;
+    // Set while an answer is being distributed; see distributeBlock.
+    QVector<const CItem*>* m_answerChanges = nullptr;
+
+private:
+    // Read address to the items of the section read from it, by ascending id.
+    QHash<uint, QVector<CItem*>> m_blockTargets;
+    bool m_blockTargetsIndexed = false;
 };

@@ -33,6 +33,9 @@ CProgramTableModel::CProgramTableModel(QObject* parent)
 
 void CProgramTableModel::setup(const QString& name, const QList<CDeviceDescription::FeatureValue>& lines)
 {
+    // Rows and columns come in any order and a later "Rows" line replaces
+    // the row names: the views take the built table as a whole.
+    beginResetModel();
     setObjectName(name);
     m_name = name;
     for (const auto& line : lines) {
@@ -52,13 +55,13 @@ void CProgramTableModel::setup(const QString& name, const QList<CDeviceDescripti
         else if (lineName.startsWith(MODEL_COLUMN_ATTRIBUTE))
             addColumn(attributes);
     }
+    endResetModel();
 }
 
 void CProgramTableModel::addColumn(const QHash<QString, QString>& attributes)
 {
     const int column = m_columnCaptions.size();
     const QString lineName = attributes.value(DVX_ATTRIBUTE_NAME);
-    beginInsertColumns(QModelIndex(), column, column);
     for (int row = 0; row < m_rowNames.size(); ++row) {
         auto* item = new CItem(this);
         item->setObjectName(QStringLiteral("Row%1_%2").arg(row + 1).arg(lineName));
@@ -83,7 +86,6 @@ void CProgramTableModel::addColumn(const QHash<QString, QString>& attributes)
     if (!reference.isEmpty() && !m_columnRefs.contains(reference))
         m_columnRefs.append(reference);
     m_columnCaptions.append(attributes.value(DVX_ATTRIBUTE_TEXT));
-    endInsertColumns();
 }
 
 QString CProgramTableModel::columnRefFromString(const QString& name)
@@ -146,13 +148,20 @@ QByteArray CProgramTableModel::buildRequestData() const
 
 void CProgramTableModel::decodeData(QByteArray answer)
 {
+    // The views hear of the whole answer once, not of every cell.
+    bool decoded = false;
+    m_decoding = true;
     for (CItem* item : deviceOrder()) {
         const int length = item->dataLength();
         if (length > answer.size())
             continue;
         item->setData(answer.left(length));
         answer.remove(0, length);
+        decoded = true;
     }
+    m_decoding = false;
+    if (decoded)
+        itemValueChanged();
 }
 
 CRequest CProgramTableModel::readData() const
@@ -249,6 +258,6 @@ bool CProgramTableModel::setData(const QModelIndex& index, const QVariant& value
 void CProgramTableModel::itemValueChanged()
 {
     // Views repaint everything on a range change.
-    if (rowCount() > 0 && columnCount() > 0)
+    if (!m_decoding && rowCount() > 0 && columnCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }

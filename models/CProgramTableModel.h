@@ -76,4 +76,6 @@ private:
     QStringList m_columnRefs;
     QMap<QPair<int, int>, CItem*> m_items;
     QHash<QString, QHash<QString, QString>> m_translations;
+    // Set while an answer is decoded; see decodeData.
+    bool m_decoding = false;
 };

@@ -30,18 +30,32 @@ void CTableModel::appendItem(CItem* item)
     connect(item, &CItem::decimalFactorChanged, this, &CTableModel::itemValueChanged);
     connect(item, &CItem::precisionChanged, this, &CTableModel::itemValueChanged);
     connect(item, &CItem::visibleChanged, this, &CTableModel::itemValueChanged);
-    connect(item, &CItem::visibleChanged, this, [this] { emit layoutChanged(); });
+    connect(item, &CItem::visibleChanged, this, &CTableModel::itemVisibilityChanged);
     connect(item, &CItem::chartVisibleChanged, this, &CTableModel::itemChartVisibleChanged);
     m_items.append(item);
+    m_rowOfItem.insert(item, row);
+    forgetBlockTargets();
     endInsertRows();
+}
+
+void CTableModel::itemVisibilityChanged()
+{
+    // No row moves when an item is hidden: nothing for persistent indexes to
+    // follow, but views that hide the rows of hidden items learn of it.
+    emit layoutAboutToBeChanged();
+    emit layoutChanged();
 }
 
 void CTableModel::itemValueChanged()
 {
-    const int row = m_items.indexOf(qobject_cast<CItem*>(sender()));
-    if (row < 0)
+    const auto* item = qobject_cast<const CItem*>(sender());
+    if (!m_rowOfItem.contains(item))
         return;
-    const QModelIndex cell = index(row, 1);
+    if (m_answerChanges) {
+        m_answerChanges->append(item);
+        return;
+    }
+    const QModelIndex cell = index(m_rowOfItem.value(item), 1);
     emit dataChanged(cell, cell, {});
 }
 
@@ -95,9 +109,20 @@ QList<CItem*> CTableModel::itemsWithFeatures(const QStringList& features) const
 
 void CTableModel::newMultipleData(QByteArray data)
 {
-    if (!distributeBlock(data))
-        return;
-    emit dataFinished(data);
+    QVector<const CItem*> changed;
+    const bool taken = distributeBlock(data, &changed);
+    // One signal over the value cells from the first to the last changed row.
+    if (!changed.isEmpty()) {
+        int first = m_rowOfItem.value(changed.first());
+        int last = first;
+        for (const CItem* item : qAsConst(changed)) {
+            first = qMin(first, m_rowOfItem.value(item));
+            last = qMax(last, m_rowOfItem.value(item));
+        }
+        emit dataChanged(index(first, 1), index(last, 1), {});
+    }
+    if (taken)
+        emit dataFinished(data);
 }
 
 // Rows never have children; views ask with a valid parent to find that out.

@@ -40,9 +40,15 @@ public slots:
     void setReadOnly(bool state) override;
     void newMultipleData(QByteArray data) override;
 
+protected slots:
+    void itemVisibilityChanged();
+
 private slots:
     void itemValueChanged() override;
 
 protected:
     QList<CItem*> m_items;
+
+private:
+    QHash<const CItem*, int> m_rowOfItem;
 };

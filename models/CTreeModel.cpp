@@ -37,44 +37,157 @@ CTreeModel::CTreeModel(const QString& name, QObject* parent)
     m_root->setObjectName(QStringLiteral("Root"));
     m_root->setType(CItem::TYPE_ROOT);
     m_root->setCaption(name);
+    m_rows = reachableRows();
 }
 
 bool CTreeModel::setupModel(const QList<CElementClass>& classes)
 {
-    const bool error = buildItems(classes, m_root, false, [this](CItem* item) { appendItem(item); });
+    // The views take the built tree as a whole.
+    beginResetModel();
+    const bool error = buildItems(classes, m_root, false, [this](CItem* item) { connectItem(item); });
+    // Bits and lines of unknown type are rows too, though never announced.
+    watchVisibility(m_root);
     // Views ask for the column count all the time; info numbers come only
     // from the description.
     const QList<CItem*> items = m_root->findChildren<CItem*>();
-    const bool withInfo =
+    m_withInfoNumber =
         std::any_of(items.begin(), items.end(), [](const CItem* item) { return !item->infoNumber().isEmpty(); });
-    if (withInfo != m_withInfoNumber) {
-        beginResetModel();
-        m_withInfoNumber = withInfo;
-        endResetModel();
-    }
+    m_rows = reachableRows();
+    endResetModel();
     return error;
 }
 
 void CTreeModel::appendItem(CItem* item)
 {
-    const int row = rowCount();
-    beginInsertRows(QModelIndex(), row, row);
+    connectItem(item);
+    watchVisibility(item);
+    forgetBlockTargets();
+    auto* parentItem = qobject_cast<CItem*>(item->parent());
+    if (!item->isVisible() || m_rows.contains(item) || !m_rows.contains(parentItem))
+        return;
+    const int row = parentItem->visibleChildren().indexOf(item);
+    beginInsertRows(indexOfItem(parentItem), row, row);
+    m_rows = reachableRows();
+    endInsertRows();
+}
+
+void CTreeModel::connectItem(CItem* item)
+{
     connect(item, &CItem::valueChanged, this, &CTreeModel::itemValueChanged);
     connect(item, &CItem::unitChanged, this, &CTreeModel::itemValueChanged);
     connect(item, &CItem::decimalFactorChanged, this, &CTreeModel::itemValueChanged);
     connect(item, &CItem::precisionChanged, this, &CTreeModel::itemValueChanged);
     connect(item, &CItem::childChanged, this, &CTreeModel::itemValueChanged);
-    connect(item, &CItem::visibleChanged, this, [this] { emit layoutChanged(); });
-    endInsertRows();
+}
+
+void CTreeModel::watchVisibility(CItem* item)
+{
+    connect(item, &CItem::visibleChanged, this, &CTreeModel::refreshRows, Qt::UniqueConnection);
+    for (CItem* descendant : item->findChildren<CItem*>())
+        connect(descendant, &CItem::visibleChanged, this, &CTreeModel::refreshRows, Qt::UniqueConnection);
+}
+
+CTreeModel::RowMap CTreeModel::reachableRows() const
+{
+    RowMap rows;
+    addReachable(m_root, nullptr, 0, &rows);
+    return rows;
+}
+
+void CTreeModel::addReachable(CItem* item, CItem* parent, int row, RowMap* rows) const
+{
+    STRUCT_ROW entry;
+    entry.parent = parent;
+    entry.row = row;
+    bool withChildItems = false;
+    if (item->isVisible()) {
+        for (QObject* child : item->children()) {
+            auto* childItem = qobject_cast<CItem*>(child);
+            withChildItems = withChildItems || childItem;
+            if (childItem && childItem->isVisible())
+                entry.children.append(childItem);
+        }
+    }
+    // An item whose descendants are all hidden is shown but cannot be chosen.
+    entry.enabled = !withChildItems || !entry.children.isEmpty() || item->hasVisibleChildren();
+    rows->insert(item, entry);
+    for (int childRow = 0; childRow < entry.children.size(); ++childRow)
+        addReachable(entry.children.at(childRow), item, childRow, rows);
+}
+
+void CTreeModel::refreshRows()
+{
+    // The items have changed already (a hidden child may have hidden its
+    // parents on the way); the views still see the old rows until here.
+    RowMap rows = reachableRows();
+    if (rows == m_rows)
+        return;
+    emit layoutAboutToBeChanged();
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& index : before) {
+        auto* item = static_cast<CItem*>(index.internalPointer());
+        const auto found = rows.constFind(item);
+        after.append(found == rows.constEnd() ? QModelIndex() : createIndex(found->row, index.column(), item));
+    }
+    m_rows = std::move(rows);
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
+}
+
+QModelIndex CTreeModel::indexOfItem(CItem* item) const
+{
+    const auto found = m_rows.constFind(item);
+    if (item == m_root || found == m_rows.constEnd())
+        return QModelIndex();
+    return createIndex(found->row, 0, item);
+}
+
+QVector<const CItem*> CTreeModel::reachableItems() const
+{
+    return QVector<const CItem*>::fromList(m_rows.keys());
+}
+
+void CTreeModel::announceChanges(const QVector<const CItem*>& items)
+{
+    // First and last changed row below each parent.
+    QHash<const CItem*, QPair<int, int>> ranges;
+    const auto note = [&ranges](const STRUCT_ROW& shown) {
+        const auto range = ranges.find(shown.parent);
+        if (range == ranges.end())
+            ranges.insert(shown.parent, { shown.row, shown.row });
+        else
+            *range = { qMin(range->first, shown.row), qMax(range->second, shown.row) };
+    };
+    for (const CItem* item : items) {
+        const auto found = m_rows.constFind(item);
+        if (found == m_rows.constEnd() || !found->parent)
+            continue;
+        note(*found);
+        // A bitfield's value shows in the rows of its bits as well.
+        for (const CItem* child : found->children) {
+            if (child->type() == CItem::TYPE_BIT)
+                note(m_rows.value(child));
+        }
+    }
+    const int lastColumn = columnCount() - 1;
+    for (auto range = ranges.constBegin(); range != ranges.constEnd(); ++range) {
+        const QVector<CItem*>& siblings = m_rows.constFind(range.key())->children;
+        emit dataChanged(createIndex(range->first, 0, siblings.at(range->first)),
+                         createIndex(range->second, lastColumn, siblings.at(range->second)));
+    }
 }
 
 void CTreeModel::itemValueChanged()
 {
-    // Views repaint everything on a range change; an empty model has nothing
-    // to repaint.
-    const int rows = rowCount();
-    if (rows > 0)
-        emit dataChanged(index(0, 0), index(rows - 1, columnCount() - 1));
+    const auto* item = qobject_cast<const CItem*>(sender());
+    if (item && m_answerChanges) {
+        m_answerChanges->append(item);
+        return;
+    }
+    // Called directly, it refreshes every row.
+    announceChanges(item ? QVector<const CItem*>{ item } : reachableItems());
 }
 
 void CTreeModel::setupTranslationTexts(const QHash<QString, QHash<QString, QString>>& texts)
@@ -187,13 +300,8 @@ QByteArray CTreeModel::singleData(const QString& name) const
 {
     for (const CItem* item : sortedDescendants(name)) {
         // A single register takes only a 16-bit value.
-        if (CItem::typeLength(item->type()) != 2)
-            continue;
-        const quint16 value = quint16(item->value().toUInt());
-        QByteArray data;
-        data.append(char(value & 0xFF));
-        data.append(char(value >> 8));
-        return data;
+        if (CItem::typeLength(item->type()) == 2)
+            return CItem::valueToLowByteFirstWord(item->value());
     }
     return QByteArray();
 }
@@ -304,7 +412,10 @@ void CTreeModel::readWriteData()
 
 void CTreeModel::newMultipleData(QByteArray data)
 {
-    if (!distributeBlock(data))
+    QVector<const CItem*> changed;
+    const bool taken = distributeBlock(data, &changed);
+    announceChanges(changed);
+    if (!taken)
         return;
     if (!m_valid) {
         m_valid = true;
@@ -328,44 +439,40 @@ void CTreeModel::checkValidity(bool state)
 
 void CTreeModel::setReadOnly(bool state)
 {
+    const bool changed = state != m_readOnly;
     m_readOnly = state;
     m_root->setReadOnly(state);
+    // Every row's flags follow the state.
+    if (changed)
+        announceChanges(reachableItems());
 }
 
 QModelIndex CTreeModel::index(int row, int column, const QModelIndex& parent) const
 {
     if ((parent.isValid() && parent.column() != 0) || row < 0 || column < 0 || column >= columnCount())
         return QModelIndex();
-    const CItem* parentItem = itemAt(parent);
-    if (!parentItem->isVisible() || !parentItem->hasVisibleChildren())
+    const auto shown = m_rows.constFind(itemAt(parent));
+    if (shown == m_rows.constEnd() || row >= shown->children.size())
         return QModelIndex();
-    const QList<QObject*> visible = parentItem->visibleChildren();
-    if (row >= visible.size())
-        return QModelIndex();
-    return createIndex(row, column, visible.at(row));
+    return createIndex(row, column, shown->children.at(row));
 }
 
 QModelIndex CTreeModel::parent(const QModelIndex& index) const
 {
     if (!index.isValid())
         return QModelIndex();
-    const CItem* item = itemAt(index);
-    auto* parentItem = qobject_cast<CItem*>(item->parent());
-    if (!item->isVisible() || !parentItem || parentItem == m_root || !parentItem->isVisible()
-        || !parentItem->hasVisibleChildren())
+    const auto shown = m_rows.constFind(itemAt(index));
+    if (shown == m_rows.constEnd() || !shown->parent || shown->parent == m_root)
         return QModelIndex();
-    // The row among the visible siblings, as index() counts rows.
-    const CItem* grandParent = qobject_cast<CItem*>(parentItem->parent());
-    const int row = grandParent ? grandParent->visibleChildren().indexOf(parentItem) : parentItem->childNumber();
-    return createIndex(qMax(0, row), 0, parentItem);
+    return createIndex(m_rows.constFind(shown->parent)->row, 0, shown->parent);
 }
 
 int CTreeModel::rowCount(const QModelIndex& parent) const
 {
     if (parent.isValid() && parent.column() != 0)
         return 0;
-    const CItem* parentItem = itemAt(parent);
-    return parentItem->isVisible() ? parentItem->visibleChildren().size() : 0;
+    const auto shown = m_rows.constFind(itemAt(parent));
+    return shown == m_rows.constEnd() ? 0 : shown->children.size();
 }
 
 int CTreeModel::columnCount(const QModelIndex&) const
@@ -462,11 +569,8 @@ Qt::ItemFlags CTreeModel::flags(const QModelIndex& index) const
     const Qt::ItemFlags defaults = QAbstractItemModel::flags(index);
     if (m_readOnly)
         return defaults;
-    const CItem* item = itemAt(index);
-    const QList<CItem*> descendants = item->findChildren<CItem*>();
-    const bool noVisibleDescendant = !descendants.isEmpty()
-        && std::none_of(descendants.begin(), descendants.end(), [](const CItem* child) { return child->isVisible(); });
-    if (!item->isVisible() || noVisibleDescendant)
+    const auto shown = m_rows.constFind(itemAt(index));
+    if (shown == m_rows.constEnd() || !shown->enabled)
         return defaults & ~(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     return defaults | Qt::ItemIsEditable;
 }

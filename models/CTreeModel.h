@@ -4,7 +4,9 @@
 #include "protocol/CRequest.h"
 
 #include <QAbstractItemModel>
+#include <QHash>
 #include <QVariant>
+#include <QVector>
 
 class CItem;
 
@@ -69,8 +71,34 @@ public slots:
 
 private slots:
     void itemValueChanged() override;
+    // Hidden items lose their rows, shown ones get them back (in one layout
+    // change, persistent indexes included).
+    void refreshRows();
 
 private:
+    // Where the views see a reachable item: below which item, in which row,
+    // with which visible children, and whether it can be selected.
+    struct STRUCT_ROW {
+        CItem* parent = nullptr;
+        int row = 0;
+        QVector<CItem*> children;
+        bool enabled = true;
+        bool operator==(const STRUCT_ROW& other) const
+        {
+            return parent == other.parent && row == other.row && children == other.children
+                && enabled == other.enabled;
+        }
+    };
+    typedef QHash<const CItem*, STRUCT_ROW> RowMap;
+
+    void connectItem(CItem* item);
+    void watchVisibility(CItem* item);
+    RowMap reachableRows() const;
+    void addReachable(CItem* item, CItem* parent, int row, RowMap* rows) const;
+    QModelIndex indexOfItem(CItem* item) const;
+    QVector<const CItem*> reachableItems() const;
+    // One dataChanged per parent, over the range of its changed rows.
+    void announceChanges(const QVector<const CItem*>& items);
     CItem* findItem(const QString& name) const;
     QList<CItem*> sortedDescendants(const QString& name) const;
     QString valueText(const CItem* item) const;
@@ -79,4 +107,7 @@ private:
     bool m_valid = false;
     bool m_withInfoNumber = false;
     CItem* m_root = nullptr;
+    // The rows as the views know them: changed only inside the signals
+    // that announce the change, whenever the items themselves changed.
+    RowMap m_rows;
 };

@@ -1,14 +1,9 @@
-#include "backend/CDataBackend.h"
 #include "items/CItem.h"
 #include "models/CTreeModel.h"
-#include "protocol/CProtocolMaster.h"
 #include "support/CSampleDescription.h"
-#include "support/CSimulatorProcess.h"
 
-#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTest>
-
 
 // Tree models built from the sample description, as the back end builds them.
 class tst_CTreeModel : public QObject
@@ -17,37 +12,15 @@ class tst_CTreeModel : public QObject
 
     CSampleDescription m_sample;
 
-    // Built like the back end does; the Qt model tester watches it afterwards.
-    CTreeModel* build(const QString& object, QObject* parent)
-    {
-        auto* model = new CTreeModel(object, parent);
-        const CElementMap* map = m_sample.object(object);
-        model->setupListEntries(map->lists);
-        model->setupBitfieldEntries(map->bitfields);
-        model->setupFeatures(map->features);
-        if (model->setupModel(map->classes))
-            return nullptr;
-        new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::QtTest, model);
-        return model;
-    }
-
     static CItem* item(CTreeModel* model, const QString& name) { return model->findChild<CItem*>(name); }
-
-    static QByteArray block(quint16 address, const QByteArray& registers)
-    {
-        QByteArray data;
-        data.append(char(address >> 8));
-        data.append(char(address & 0xFF));
-        return data + registers;
-    }
 
 private slots:
     void initTestCase() { QVERIFY(m_sample.isValid()); }
 
-    void structure()
+    void structureAndRoles()
     {
         QObject owner;
-        CTreeModel* parameter = build(QStringLiteral("Parameter"), &owner);
+        auto* parameter = m_sample.build<CTreeModel>(QStringLiteral("Parameter"), &owner);
         QVERIFY(parameter);
         QCOMPARE(parameter->rowCount(), 1);
         QCOMPARE(parameter->columnCount(), 3); // info numbers present
@@ -59,25 +32,8 @@ private slots:
         QCOMPARE(parameter->itemAt(setpoints)->objectName(), QStringLiteral("Sollwerte"));
         QCOMPARE(parameter->rowCount(setpoints), 10);
         QCOMPARE(parameter->rowCount(parameter->index(1, 0, control)), 9); // the hidden reserve has no row
-        QCOMPARE(parameter->parent(setpoints), control);
-
-        QVERIFY(item(parameter, "Sollwerte_Sollwert"));
-        QVERIFY(item(parameter, "Betrieb_Optionen_Alarm"));
-        QVERIFY(!item(parameter, "Betrieb_Optionen_Reserve")->isVisible());
         QCOMPARE(item(parameter, "Sollwerte_Betriebsart")->toValueString(), QStringLiteral("Heating"));
 
-        CTreeModel* deviceInfo = build(QStringLiteral("DeviceInfo"), &owner);
-        QCOMPARE(deviceInfo->columnCount(), 2);
-        QCOMPARE(deviceInfo->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Value"));
-        // Single-element classes hang their lines under the object row.
-        QCOMPARE(deviceInfo->rowCount(deviceInfo->index(0, 0)), 4);
-    }
-
-    void displayRoles()
-    {
-        QObject owner;
-        CTreeModel* parameter = build(QStringLiteral("Parameter"), &owner);
-        const QModelIndex setpoints = parameter->index(0, 0, parameter->index(0, 0));
         const QModelIndex setpoint = parameter->index(0, 2, setpoints);
         QCOMPARE(parameter->data(parameter->index(0, 0, setpoints)).toString(), QStringLiteral("P01"));
         QCOMPARE(parameter->data(parameter->index(0, 1, setpoints)).toString(), QStringLiteral("Setpoint"));
@@ -90,126 +46,67 @@ private slots:
         parameter->setReadOnly(true);
         QVERIFY(!(parameter->flags(setpoint) & Qt::ItemIsEditable));
         QVERIFY(item(parameter, "Sollwerte_Sollwert")->isReadOnly());
+
+        auto* deviceInfo = m_sample.build<CTreeModel>(QStringLiteral("DeviceInfo"), &owner);
+        QCOMPARE(deviceInfo->columnCount(), 2);
+        QCOMPARE(deviceInfo->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Value"));
+        // Single-element classes hang their lines under the object row.
+        QCOMPARE(deviceInfo->rowCount(deviceInfo->index(0, 0)), 4);
+    }
+
+    void rowsAreAnnouncedWhereTheyAppear()
+    {
+        const auto line = [](const char* id, const char* type, const char* name) {
+            return QHash<QString, QString>{ { "DataId", id }, { "Datatype", type }, { "Parameter", name }, { "Text", name } };
+        };
+        const CElement element{ "Werte", "Values", { line("0", "uint16_t", "Known"), line("1", "quantum", "Unknown") } };
+        CTreeModel model(QStringLiteral("Generic"));
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        QVERIFY(model.setupModel({ CElementClass{ "Werte", "Values", {}, { element } } })); // the unknown type
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(inserted.count(), 0);
+        // The line of unknown type is kept, and has its row while visible.
+        const QModelIndex values = model.index(0, 0);
+        QCOMPARE(model.rowCount(values), 2);
+        QCOMPARE(model.itemAt(model.index(1, 0, values))->objectName(), QStringLiteral("Werte_Unknown"));
+
+        // An item appended to a built model appears below its parent.
+        auto* added = new CItem(model.itemAt(values));
+        model.appendItem(added);
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(inserted.first().at(0).toModelIndex(), values);
+        QCOMPARE(inserted.first().at(1).toInt(), 2);
+        QCOMPARE(model.itemAt(model.index(2, 0, values)), added);
     }
 
     void requests()
     {
         QObject owner;
-        CTreeModel* parameter = build(QStringLiteral("Parameter"), &owner);
+        auto* parameter = m_sample.build<CTreeModel>(QStringLiteral("Parameter"), &owner);
         QSignalSpy reads(parameter, &CTreeModel::buildReadRequests);
         QSignalSpy writes(parameter, &CTreeModel::buildWriteRequests);
         QSignalSpy readWrites(parameter, &CTreeModel::buildReadWriteRequests);
         parameter->readData();
         parameter->writeData();
         parameter->readWriteData(); // no FC_RW feature
-        QCOMPARE(reads.count(), 1);
         QCOMPARE(readWrites.count(), 0);
-
         const CRequest read = reads.first().first().value<QList<CRequest>>().first();
-        QCOMPARE(int(read.type), int(REQUEST_READ_PARA));
-        QCOMPARE(int(read.functionCode), 3);
-        QCOMPARE(int(read.readAddress), 0x1000);
-        QCOMPARE(int(read.readLength), 70);
-
+        QCOMPARE(QList<int>({ read.type, read.functionCode, read.readAddress, read.readLength }),
+                 QList<int>({ REQUEST_READ_PARA, 3, 0x1000, 70 }));
         const CRequest write = writes.first().first().value<QList<CRequest>>().first();
-        QCOMPARE(int(write.type), int(REQUEST_WRITE_PARA));
-        QCOMPARE(int(write.functionCode), 16);
-        QCOMPARE(int(write.writeAddress), 0x1000);
-        QCOMPARE(int(write.writeLength), 70);
-        QCOMPARE(write.data.size(), 70);
+        QCOMPARE(QList<int>({ write.type, write.functionCode, write.writeAddress, write.writeLength, write.data.size() }),
+                 QList<int>({ REQUEST_WRITE_PARA, 16, 0x1000, 70, 70 }));
         QCOMPARE(write.data.left(6), QByteArray::fromHex("00d700140001")); // 215, 20, list index 1
 
-        CTreeModel* deviceInfo = build(QStringLiteral("DeviceInfo"), &owner);
+        auto* deviceInfo = m_sample.build<CTreeModel>(QStringLiteral("DeviceInfo"), &owner);
         QSignalSpy infoReads(deviceInfo, &CTreeModel::buildReadRequests);
-        QSignalSpy infoWrites(deviceInfo, &CTreeModel::buildWriteRequests);
         deviceInfo->readData();
-        deviceInfo->writeData(); // no write addresses
         const QList<CRequest> infoRequests = infoReads.first().first().value<QList<CRequest>>();
         QCOMPARE(infoRequests.size(), 2);
-        QCOMPARE(int(infoRequests.at(0).type), int(REQUEST_READ_DEVICE_INFO));
-        QCOMPARE(int(infoRequests.at(0).readLength), 20);
-        QCOMPARE(int(infoRequests.at(1).readAddress), 0x0410);
-        QCOMPARE(infoWrites.count(), 0);
-    }
-
-    void answersAreCutIntoItems()
-    {
-        QObject owner;
-        CTreeModel* deviceInfo = build(QStringLiteral("DeviceInfo"), &owner);
-        CTreeModel* parameter = build(QStringLiteral("Parameter"), &owner);
-        QSignalSpy valid(deviceInfo, &CTreeModel::validChanged);
-        QSignalSpy finished(deviceInfo, &CTreeModel::dataFinished);
-        QSignalSpy parameterFinished(parameter, &CTreeModel::dataFinished);
-        const QByteArray registers = QByteArray::fromHex("00c8" "0000" "d77102ce" "4142434400000000 0000" "0064");
-
-        // Every model gets every answer, as from the back end; only the one
-        // reading 0x0400 takes it.
-        for (CTreeModel* model : { deviceInfo, parameter }) {
-            model->newMultipleData(block(0x0401, registers));
-            model->newMultipleData(block(0x0400, registers));
-        }
-        QCOMPARE(finished.count(), 1);
-        QCOMPARE(finished.first().first().toByteArray(), registers);
-        QCOMPARE(parameterFinished.count(), 0);
-        QCOMPARE(valid.count(), 1);
-        QVERIFY(deviceInfo->isValid());
-        QCOMPARE(item(deviceInfo, "Identifikation_Geraetenummer")->toValueString(), QStringLiteral("200"));
-        QCOMPARE(item(deviceInfo, "Identifikation_Bestellnummer")->toValueString(), QStringLiteral("47110001"));
-        QCOMPARE(item(deviceInfo, "Identifikation_Seriennummer")->toValueString(), QStringLiteral("BADC"));
-        QCOMPARE(item(deviceInfo, "Identifikation_ParameterVersion")->toValueString(), QStringLiteral("1.00"));
-
-        // A short block fills what fits and leaves the rest.
-        deviceInfo->newMultipleData(block(0x0400, QByteArray::fromHex("0001")));
-        QCOMPARE(item(deviceInfo, "Identifikation_Geraetenummer")->toValueString(), QStringLiteral("1"));
-        QCOMPARE(item(deviceInfo, "Identifikation_Bestellnummer")->toValueString(), QStringLiteral("47110001"));
-        QCOMPARE(valid.count(), 1);
-    }
-
-    void bitfieldAnswerReachesTheBits()
-    {
-        QObject owner;
-        CTreeModel* parameter = build(QStringLiteral("Parameter"), &owner);
-        QByteArray registers = parameter->modbusData(QStringLiteral("Regelung"));
-        registers.replace(28, 2, QByteArray::fromHex("0009")); // Optionen: alarm on, display mode 2
-        parameter->newMultipleData(block(0x1000, registers));
-        QCOMPARE(item(parameter, "Betrieb_Optionen_Alarm")->toValueString(), QStringLiteral("On"));
-        QCOMPARE(item(parameter, "Betrieb_Optionen_Modus")->toValueString(), QStringLiteral("Service"));
-    }
-
-    void readAndWriteAgainstTheSimulator()
-    {
-        CSimulatorProcess simulator;
-        QVERIFY(simulator.startTcp({ "--order-number", "47110001" }));
-        CDataBackend* backend = CDataBackend::instance();
-        backend->setComProtocol(PROTOCOL_MODBUS_TCP);
-        QVERIFY(backend->openInterface(INTERFACE_TCP, simulator.endpoint(), 1));
-
-        QObject owner;
-        CTreeModel* deviceInfo = build(QStringLiteral("DeviceInfo"), &owner);
-        CTreeModel* parameter = build(QStringLiteral("Parameter"), &owner);
-        for (CTreeModel* model : { deviceInfo, parameter }) {
-            connect(model, &CTreeModel::buildReadRequests, backend, &CDataBackend::buildRequests);
-            connect(model, &CTreeModel::buildWriteRequests, backend, &CDataBackend::buildRequests);
-            connect(backend->protocolMaster(), &CProtocolMaster::dataResponse, model, &CTreeModel::newMultipleData);
-        }
-        QSignalSpy infoFinished(deviceInfo, &CTreeModel::dataFinished);
-        deviceInfo->readData();
-        QTRY_COMPARE_WITH_TIMEOUT(infoFinished.count(), 2, 5000);
-        QCOMPARE(item(deviceInfo, "Identifikation_Bestellnummer")->toValueString(), QStringLiteral("47110001"));
-        QCOMPARE(item(deviceInfo, "Identifikation_ParameterVersion")->toValueString(), QStringLiteral("1.00"));
-
-        item(parameter, "Sollwerte_Sollwert")->setValue(-123);
-        item(parameter, "Betrieb_Bezeichnung")->setValue(QStringLiteral("Hall"));
-        QSignalSpy acks(backend, &CDataBackend::deviceAckResponse);
-        parameter->writeData();
-        QVERIFY(acks.wait(5000));
-        item(parameter, "Sollwerte_Sollwert")->setValue(0);
-        QSignalSpy finished(parameter, &CTreeModel::dataFinished);
-        parameter->readData();
-        QVERIFY(finished.wait(5000));
-        QCOMPARE(item(parameter, "Sollwerte_Sollwert")->toValueString(), QStringLiteral("-12,3"));
-        QCOMPARE(item(parameter, "Betrieb_Bezeichnung")->toValueString(), QStringLiteral("Hall"));
-        backend->closeInterface();
+        QCOMPARE(QList<int>({ infoRequests.at(0).type, infoRequests.at(0).readLength, infoRequests.at(1).readAddress }),
+                 QList<int>({ REQUEST_READ_DEVICE_INFO, 20, 0x0410 }));
     }
 };
 
