@@ -4,6 +4,7 @@
 #include "models/CParamicaModel.h"
 #include "models/CTreeModel.h"
 
+#include <QDir>
 #include <QDomDocument>
 #include <QDomElement>
 #include <QFile>
@@ -42,6 +43,31 @@ const QStringList PRINTED_KEYS = {
     QStringLiteral("le_version"),         QStringLiteral("le_device_description"), QStringLiteral("le_customer"),
     QStringLiteral("le_customer_street"), QStringLiteral("le_customer_postcode"), QStringLiteral("le_installer"),
     QStringLiteral("le_installer_street"), QStringLiteral("le_installer_postcode"), QStringLiteral("le_date")};
+
+// XML 1.0 carries tab, line feed, carriage return and the characters from
+// U+0020 on, except lone surrogates, U+FFFE and U+FFFF. Qt's writer drops
+// the others without a trace or leaves a file that does not parse.
+bool xmlCanCarry(const QString& text)
+{
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        const ushort code = c.unicode();
+        if ((code < 0x20 && code != '\t' && code != '\n' && code != '\r') || c.isSurrogate() || code == 0xFFFE
+            || code == 0xFFFF)
+            return false;
+    }
+    return true;
+}
+
+void setError(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+}
 
 void appendItems(QObject* parent, QList<CDataPoint>* data)
 {
@@ -120,10 +146,18 @@ QString CParameterFile::parameter(const QString& pattern, CTreeModel* model)
     return item ? item->toValueString() : QString();
 }
 
-QByteArray CParameterFile::createContent(const QMap<QString, QString>& description, const QList<CDataPoint>& data)
+QByteArray CParameterFile::createContent(const QMap<QString, QString>& description, const QList<CDataPoint>& data,
+                                         QString* error)
 {
     QByteArray content;
     QXmlStreamWriter writer(&content);
+    QString refusal;
+    // Every text of the file passes here; entry names the description key or record.
+    const auto writeAttribute = [&writer, &refusal](const QString& name, const QString& value, const QString& entry) {
+        if (refusal.isEmpty() && !xmlCanCarry(value))
+            refusal = tr("'%1' holds a character that a parameter file cannot store.").arg(entry);
+        writer.writeAttribute(name, value);
+    };
     writer.setAutoFormatting(true);
     writer.setAutoFormattingIndent(4);
     writer.writeStartDocument(QStringLiteral("1.0"));
@@ -138,8 +172,8 @@ QByteArray CParameterFile::createContent(const QMap<QString, QString>& descripti
     writer.writeAttribute(PARA_FILE_ATTRIBUTE_NAME, PARA_NAME_DESCRIPTION);
     for (auto it = description.constBegin(); it != description.constEnd(); ++it) {
         writer.writeStartElement(PARA_FILE_TAG_VALUE);
-        writer.writeAttribute(PARA_FILE_ATTRIBUTE_PARAMETER, it.key());
-        writer.writeAttribute(PARA_FILE_ATTRIBUTE_DEFAULT, it.value());
+        writeAttribute(PARA_FILE_ATTRIBUTE_PARAMETER, it.key(), it.key());
+        writeAttribute(PARA_FILE_ATTRIBUTE_DEFAULT, it.value(), it.key());
         writer.writeEndElement();
     }
     writer.writeEndElement();
@@ -162,39 +196,45 @@ QByteArray CParameterFile::createContent(const QMap<QString, QString>& descripti
             groupOpen = false;
             objectOpen = true;
             writer.writeStartElement(PARA_FILE_TAG_GROUP);
-            writer.writeAttribute(PARA_FILE_ATTRIBUTE_NAME, point.name);
+            writeAttribute(PARA_FILE_ATTRIBUTE_NAME, point.name, point.name);
             break;
         case CItem::TYPE_GROUP:
             if (groupOpen)
                 writer.writeEndElement();
             groupOpen = true;
             writer.writeStartElement(PARA_FILE_TAG_GROUP);
-            writer.writeAttribute(PARA_FILE_ATTRIBUTE_NAME, point.name);
+            writeAttribute(PARA_FILE_ATTRIBUTE_NAME, point.name, point.name);
             break;
         default:
             writer.writeStartElement(PARA_FILE_TAG_VALUE);
-            writer.writeAttribute(PARA_FILE_ATTRIBUTE_PARAMETER, point.name);
+            writeAttribute(PARA_FILE_ATTRIBUTE_PARAMETER, point.name, point.name);
             writer.writeAttribute(PARA_FILE_ATTRIBUTE_DATA_ID, QString::number(point.id));
             writer.writeAttribute(PARA_FILE_ATTRIBUTE_DATATYPE, CItem::dataTypeToText(point.type));
-            writer.writeAttribute(PARA_FILE_ATTRIBUTE_DEFAULT,
-                                  CItem::valueToFileText(point.value, CItem::ENUM_DATA_TYPES(point.type)));
+            writeAttribute(PARA_FILE_ATTRIBUTE_DEFAULT,
+                           CItem::valueToFileText(point.value, CItem::ENUM_DATA_TYPES(point.type)), point.name);
             writer.writeEndElement();
             break;
         }
     }
     writer.writeEndDocument();
-    return content;
+    if (refusal.isEmpty() && writer.hasError())
+        refusal = tr("The parameter file could not be composed.");
+    setError(error, refusal);
+    return refusal.isEmpty() ? content : QByteArray();
 }
 
 bool CParameterFile::saveFile(const QString& fileName, const QMap<QString, QString>& description,
-                              const QList<CDataPoint>& data)
+                              const QList<CDataPoint>& data, QString* error)
 {
+    const QByteArray content = createContent(description, data, error);
+    if (content.isEmpty())
+        return false;
     // Committed only when complete, so a failed save keeps the earlier file.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
-    file.write(createContent(description, data));
-    return file.commit(); // fails on any write error
+    if (file.open(QIODevice::WriteOnly | QIODevice::Text) && file.write(content) == content.size() && file.commit())
+        return true;
+    setError(error, tr("Could not write '%1': %2").arg(QDir::toNativeSeparators(fileName), file.errorString()));
+    return false;
 }
 
 bool CParameterFile::loadFile(const QString& fileName, QMap<QString, QString>* description, QList<CDataPoint>* data)
@@ -204,16 +244,18 @@ bool CParameterFile::loadFile(const QString& fileName, QMap<QString, QString>* d
 }
 
 QTemporaryFile* CParameterFile::saveTemporary(const QString& fileTemplate, const QMap<QString, QString>& description,
-                                              const QList<CDataPoint>& data)
+                                              const QList<CDataPoint>& data, QString* error)
 {
-    auto* file = new QTemporaryFile(fileTemplate);
-    if (!file->open()) {
-        delete file;
+    const QByteArray content = createContent(description, data, error);
+    if (content.isEmpty())
+        return nullptr;
+    QScopedPointer<QTemporaryFile> file(new QTemporaryFile(fileTemplate));
+    if (!file->open() || file->write(content) != content.size() || !file->flush()) {
+        setError(error, tr("Could not write a temporary parameter file: %1").arg(file->errorString()));
         return nullptr;
     }
-    file->write(createContent(description, data));
     file->close();
-    return file;
+    return file.take();
 }
 
 bool CParameterFile::loadTemporary(QTemporaryFile* file, QMap<QString, QString>* description, QList<CDataPoint>* data)

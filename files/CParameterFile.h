@@ -40,12 +40,18 @@ public:
     static QList<CDataPoint> parameterData(CTreeModel* model);
     static QString parameter(const QString& pattern, CTreeModel* model);
 
-    static QByteArray createContent(const QMap<QString, QString>& description, const QList<CDataPoint>& data);
+    // The saving operations fail, writing nothing, when a text holds a
+    // character that XML 1.0 cannot carry (control characters, lone
+    // surrogates, U+FFFE, U+FFFF): such a file would not load again. The
+    // content is then empty; error (when given) says which entry it was, or
+    // why the file could not be written.
+    static QByteArray createContent(const QMap<QString, QString>& description, const QList<CDataPoint>& data,
+                                    QString* error = nullptr);
     static bool saveFile(const QString& fileName, const QMap<QString, QString>& description,
-                         const QList<CDataPoint>& data);
+                         const QList<CDataPoint>& data, QString* error = nullptr);
     static bool loadFile(const QString& fileName, QMap<QString, QString>* description, QList<CDataPoint>* data);
     static QTemporaryFile* saveTemporary(const QString& fileTemplate, const QMap<QString, QString>& description,
-                                         const QList<CDataPoint>& data);
+                                         const QList<CDataPoint>& data, QString* error = nullptr);
     static bool loadTemporary(QTemporaryFile* file, QMap<QString, QString>* description, QList<CDataPoint>* data);
     static void loadContent(const QDomElement& root, QMap<QString, QString>* description, QList<CDataPoint>* data);
 

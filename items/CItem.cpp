@@ -2,10 +2,13 @@
 
 #include "items/CItemTexts.h"
 
+#include <QLocale>
 #include <QRegularExpression>
 #include <QtEndian>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 const QStringList CItem::DATA_TYPES_TEXT16_T = {"text", "text16_t"};
@@ -82,6 +85,10 @@ const int TEXT16_LENGTH = 10;
 const int TEXT8_LENGTH = 10;
 const int BUILD_DATE_LENGTH = 12;
 const int DATETIME_LENGTH = 8;
+const int MAX_DEVICE_YEAR = 0xFFFF;
+// Magnitudes from here on cannot be rounded into 64 bits.
+const double INTEGER_LIMIT = 9.0e18;
+const double FLOAT_MAX = double(std::numeric_limits<float>::max());
 
 enum ENUM_CODEC_CLASS { CODEC_NONE, CODEC_8, CODEC_16, CODEC_32, CODEC_REAL, CODEC_TEXT_SWAPPED, CODEC_TEXT8, CODEC_DATETIME };
 
@@ -175,11 +182,99 @@ QByteArray latin1Fixed(const QVariant& value, int length)
 }
 
 // The variant's own conversion rounds floating-point values to the nearest
-// integer; negative values keep their two's complement bits once cast to the
-// unsigned device width, and anything unconvertible becomes 0.
+// integer, which is undefined for NaN, infinities and magnitudes beyond 64
+// bits: those count as unconvertible, that is 0, like any value without a number.
+qint64 toInteger(const QVariant& value)
+{
+    const int type = value.userType();
+    if ((type == QMetaType::Double || type == QMetaType::Float) && !(std::fabs(value.toDouble()) < INTEGER_LIMIT))
+        return 0;
+    return value.toLongLong();
+}
+
+// Negative values keep their two's complement bits once cast to the unsigned
+// device width.
 quint32 toDeviceBits(const QVariant& value)
 {
-    return quint32(value.toLongLong());
+    return quint32(toInteger(value));
+}
+
+// Beyond the float range the conversion is undefined; IEEE 754 gives the
+// infinity of the value's sign.
+float toDeviceFloat(const QVariant& value)
+{
+    const double number = value.toDouble();
+    if (std::fabs(number) > FLOAT_MAX)
+        return number < 0 ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
+    return float(number);
+}
+
+bool isNumber(const QVariant& value)
+{
+    switch (value.userType()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isTime15(int type)
+{
+    return type == CItem::TYPE_CHAR_TIME15_T || type == CItem::TYPE_SHORT_TIME15_T
+        || type == CItem::TYPE_LONG_TIME15_T;
+}
+
+bool isList(int type)
+{
+    return type == CItem::TYPE_LIST16_T || type == CItem::TYPE_LIST32_T;
+}
+
+// Types whose displayed value is the device value divided by the decimal factor.
+bool isScaled(int type)
+{
+    switch (type) {
+    case CItem::TYPE_INT16_T:
+    case CItem::TYPE_UINT16_T:
+    case CItem::TYPE_INT8_T:
+    case CItem::TYPE_UINT8_T:
+    case CItem::TYPE_INT32_T:
+    case CItem::TYPE_UINT32_T:
+    case CItem::TYPE_BIT8_T:
+    case CItem::TYPE_BIT16_T:
+    case CItem::TYPE_BIT32_T:
+    case CItem::TYPE_VERSION16_T:
+    case CItem::TYPE_VERSION32_T:
+        return true;
+    default:
+        return isTime15(type);
+    }
+}
+
+// An integer as the device's own value of the type comes back: an unsigned
+// int for the unsigned 32-bit types, an int otherwise; wider only when it
+// fits neither, so that the check can refuse it.
+QVariant deviceInteger(qint64 number, int type)
+{
+    const bool unsigned32 = type != CItem::TYPE_INT32_T && CItem::typeLength(type) == 4;
+    if (unsigned32 && number >= 0 && number <= std::numeric_limits<quint32>::max())
+        return uint(number);
+    if (number >= std::numeric_limits<qint32>::min() && number <= std::numeric_limits<qint32>::max())
+        return int(number);
+    return qlonglong(number);
 }
 
 // Bit positions come from description files: shifts past the 32 bits of a
@@ -315,7 +410,7 @@ QByteArray CItem::valueToByteArray(const QVariant& value, ENUM_DATA_TYPES type)
         appendLowWordFirst(bytes, toDeviceBits(value));
         break;
     case CODEC_REAL: {
-        const float number = value.toFloat();
+        const float number = toDeviceFloat(value);
         quint32 bits;
         std::memcpy(&bits, &number, sizeof bits);
         appendLowWordFirst(bytes, bits);
@@ -399,23 +494,43 @@ QByteArray CItem::valueToLowByteFirstWord(const QVariant& value)
 
 QString CItem::valueToFileText(const QVariant& value, ENUM_DATA_TYPES type)
 {
-    if (type == TYPE_DATETIME)
+    if (type == TYPE_DATETIME && value.userType() == QMetaType::QDateTime)
         return value.toDateTime().toString(Qt::ISODate);
     return value.toString();
 }
 
 QVariant CItem::valueFromFileText(const QString& text, ENUM_DATA_TYPES type)
 {
-    switch (type) {
-    case TYPE_DATETIME:
-        return QDateTime::fromString(text, Qt::ISODate);
-    case TYPE_TEXT16_T:
-    case TYPE_TEXT8_T:
-    case TYPE_BUILD_DATE:
-        return text;
-    default:
-        return text.toFloat();
+    switch (codecClass(type)) {
+    case CODEC_DATETIME: {
+        if (text.isEmpty())
+            return QDateTime();
+        const QDateTime dateTime = QDateTime::fromString(text, Qt::ISODate);
+        return dateTime.isValid() ? QVariant(dateTime) : QVariant(text);
     }
+    case CODEC_TEXT_SWAPPED:
+    case CODEC_TEXT8:
+    case CODEC_NONE:
+        return text;
+    case CODEC_8:
+    case CODEC_16:
+    case CODEC_32:
+    case CODEC_REAL:
+        break;
+    }
+    if (text.isEmpty())
+        return QVariant();
+    bool ok = false;
+    const qlonglong integer = text.toLongLong(&ok);
+    if (ok && type != TYPE_REAL)
+        return deviceInteger(integer, type);
+    const double number = text.toDouble(&ok);
+    if (!ok)
+        return text;
+    // A fraction or a magnitude the type cannot hold stays a double, unrounded.
+    if (type == TYPE_REAL && !(std::fabs(number) > FLOAT_MAX))
+        return float(number);
+    return number;
 }
 
 int CItem::precisionFromDivider(const QString& divider)
@@ -502,8 +617,8 @@ QString CItem::valueToString(const QVariant& value) const
     case TYPE_LIST32_T:
     case TYPE_BIT: {
         const QStringList texts = texte();
-        const int index = value.toInt();
-        return (index >= 0 && index < texts.size()) ? texts.at(index) : QStringLiteral("?");
+        const qint64 index = toInteger(value);
+        return (index >= 0 && index < texts.size()) ? texts.at(int(index)) : QStringLiteral("?");
     }
     case TYPE_PASSWORD:
         return QString::number(value.toDouble(), 'f', 0).rightJustified(prec, QLatin1Char('0'));
@@ -517,7 +632,10 @@ QString CItem::valueToString(const QVariant& value) const
     case TYPE_CHAR_TIME15_T:
     case TYPE_SHORT_TIME15_T:
     case TYPE_LONG_TIME15_T: {
-        const qint64 quarterHours = qint64(std::trunc(value.toDouble() / m_decimalFactor));
+        const double quarters = std::trunc(value.toDouble() / m_decimalFactor);
+        if (!(std::fabs(quarters) < INTEGER_LIMIT))
+            return QStringLiteral("?");
+        const qint64 quarterHours = qint64(quarters);
         return QStringLiteral("%1:%2")
             .arg(quarterHours / 4, 2, 10, QLatin1Char('0'))
             .arg((quarterHours % 4) * 15, 2, 10, QLatin1Char('0'));
@@ -527,47 +645,82 @@ QString CItem::valueToString(const QVariant& value) const
     }
 }
 
-QVariant CItem::valueFromString(const QString& input) const
+QVariant CItem::valueFromString(const QString& input, QString* error) const
+{
+    QString why;
+    const QVariant value = typedValue(input, &why);
+    if (why.isEmpty())
+        why = valueError(value, true);
+    if (error)
+        *error = why;
+    return why.isEmpty() ? value : QVariant();
+}
+
+bool CItem::canHold(const QVariant& value, QString* error) const
+{
+    const QString why = valueError(value, false);
+    if (error)
+        *error = why;
+    return why.isEmpty();
+}
+
+// The device value a typed text stands for, before the rules of valueError;
+// error is set only for a text that is no value of the type at all.
+QVariant CItem::typedValue(const QString& input, QString* error) const
 {
     const QString text = input.trimmed();
-    const auto inRange = [this](double raw) { return m_min >= m_max || (raw >= m_min && raw <= m_max); };
-    bool ok = false;
+    double number = 0.0;
     switch (m_type) {
     case TYPE_TEXT16_T:
     case TYPE_TEXT8_T:
-        return text;
+        return input; // blanks are part of a text
+    case TYPE_BUILD_DATE:
+        *error = tr("A build date cannot be entered.");
+        return QVariant();
     case TYPE_BOOL:
         if (text == tr(CItemTexts::ItemTextValueOn) || text == QLatin1String("1"))
             return 1;
         if (text == tr(CItemTexts::ItemTextValueOff) || text == QLatin1String("0"))
             return 0;
+        *error = tr("'%1' is neither %2 nor %3.")
+                     .arg(text, tr(CItemTexts::ItemTextValueOn), tr(CItemTexts::ItemTextValueOff));
         return QVariant();
     case TYPE_LIST16_T:
     case TYPE_LIST32_T: {
-        int index = texte().indexOf(text);
-        if (index < 0) {
-            index = text.toInt(&ok);
-            if (!ok || index < 0 || index >= texte().size())
-                return QVariant();
-        }
-        return index;
+        const int entry = texte().indexOf(text);
+        if (entry >= 0)
+            return deviceInteger(entry, m_type);
+        bool ok = false;
+        const qlonglong index = text.toLongLong(&ok);
+        if (ok)
+            return deviceInteger(index, m_type);
+        *error = tr("'%1' is none of: %2.").arg(text, texte().join(QStringLiteral(", ")));
+        return QVariant();
     }
     case TYPE_DATETIME: {
         QDateTime dateTime = QDateTime::fromString(text, dateTimeFormat(false));
         if (!dateTime.isValid())
             dateTime = QDateTime::fromString(text, Qt::ISODate);
-        return dateTime.isValid() ? QVariant(dateTime) : QVariant();
+        if (!dateTime.isValid())
+            *error = tr("'%1' is no date and time (%2).").arg(text, dateTimeFormat(false));
+        return dateTime;
     }
     case TYPE_CHAR_TIME15_T:
     case TYPE_SHORT_TIME15_T:
     case TYPE_LONG_TIME15_T: {
-        static const QRegularExpression timeOfDay(QStringLiteral("^(\\d{1,3}):(\\d{2})$"));
+        static const QRegularExpression timeOfDay(QStringLiteral("^(\\d{1,3}):([0-5]\\d)$"));
         const QRegularExpressionMatch match = timeOfDay.match(text);
-        const int minutes = match.hasMatch() ? match.captured(1).toInt() * 60 + match.captured(2).toInt() : -1;
-        const double quarters = minutes / 15.0 * m_decimalFactor;
-        if (minutes < 0 || minutes % 15 != 0 || !inRange(quarters))
+        if (!match.hasMatch()) {
+            *error = tr("'%1' is no time of day (hh:mm).").arg(text);
             return QVariant();
-        return qRound(quarters);
+        }
+        const int minutes = match.captured(1).toInt() * 60 + match.captured(2).toInt();
+        if (minutes % 15 != 0) {
+            *error = tr("%1 is not on a quarter hour.").arg(text);
+            return QVariant();
+        }
+        number = minutes / 15;
+        break;
     }
     case TYPE_INT16_T:
     case TYPE_UINT16_T:
@@ -582,16 +735,119 @@ QVariant CItem::valueFromString(const QString& input) const
     case TYPE_VERSION16_T:
     case TYPE_VERSION32_T:
     case TYPE_REAL: {
+        bool ok = false;
         // Users type either decimal separator.
-        const double number = QString(text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
-        const double raw = m_type == TYPE_REAL || m_type == TYPE_PASSWORD ? number : number * m_decimalFactor;
-        if (!ok || !inRange(raw))
+        number = QString(text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+        if (!ok) {
+            *error = tr("'%1' is not a number.").arg(text);
             return QVariant();
-        return m_type == TYPE_REAL ? QVariant(raw) : QVariant(qRound64(raw));
+        }
+        if (m_type == TYPE_REAL)
+            return number;
+        break;
     }
     default:
+        *error = tr("This item holds no value of its own.");
         return QVariant();
     }
+
+    // The factor comes from a single-precision attribute: scale by the
+    // decimal it was written as, so that 5 with a divider of 0.1 is 0.5 and
+    // not 0.50000001. A product off a whole number only by the rounding of
+    // binary fractions is that whole number; any other stays fractional for
+    // valueError to refuse.
+    const double factor = isScaled(m_type) ? QString::number(m_decimalFactor, 'g', 7).toDouble() : 1.0;
+    const double raw = number * factor;
+    const double whole = std::round(raw);
+    if (std::fabs(whole) < INTEGER_LIMIT && std::fabs(raw - whole) <= 1e-9 * std::max(1.0, std::fabs(raw)))
+        return deviceInteger(qint64(whole), m_type);
+    return raw;
+}
+
+// Why the item cannot hold value unchanged (empty when it can): the single
+// set of rules for typed and for loaded values.
+QString CItem::valueError(const QVariant& value, bool inDisplayUnits) const
+{
+    const ENUM_CODEC_CLASS codec = codecClass(m_type);
+    if (codec == CODEC_NONE)
+        return tr("This item holds no value of its own.");
+    if (!value.isValid())
+        return tr("There is no value.");
+
+    if (codec == CODEC_TEXT_SWAPPED || codec == CODEC_TEXT8) {
+        const QString text = value.toString();
+        const auto storable = [](QChar c) { return c.unicode() != 0 && c.unicode() <= 0xFF; };
+        if (!std::all_of(text.cbegin(), text.cend(), storable))
+            return tr("'%1' holds characters the device cannot store (it stores Latin-1 only).").arg(text);
+        if (text.size() > typeLength(m_type))
+            return tr("'%1' is longer than the %2 characters the device stores.").arg(text).arg(typeLength(m_type));
+        return QString();
+    }
+
+    if (codec == CODEC_DATETIME) {
+        const QDateTime dateTime = value.toDateTime();
+        // An invalid date-time is the device's own unset clock (eight zero bytes).
+        if (value.userType() == QMetaType::QDateTime && !dateTime.isValid())
+            return QString();
+        if (!dateTime.isValid())
+            return tr("'%1' is no date and time.").arg(value.toString());
+        const QString shown = dateTime.toString(dateTimeFormat(true));
+        if (dateTime.date().year() < 1 || dateTime.date().year() > MAX_DEVICE_YEAR)
+            return tr("%1 lies outside the years 1 to %2 that the device stores.").arg(shown).arg(MAX_DEVICE_YEAR);
+        if (dateTime.time().msec() != 0)
+            return tr("%1 has milliseconds; the device stores whole seconds.").arg(shown);
+        return QString();
+    }
+
+    if (!isNumber(value))
+        return tr("'%1' is not a number.").arg(value.toString());
+    double number = value.toDouble();
+    const QString shown = numberText(number, inDisplayUnits);
+    if (!std::isfinite(number))
+        return tr("%1 is not a finite number.").arg(shown);
+
+    if (codec == CODEC_REAL) {
+        if (std::fabs(number) > FLOAT_MAX)
+            return tr("%1 lies outside the range of a 32-bit floating-point number.").arg(shown);
+        // Compare what the device will hold: a typed 0.1 becomes the same float as a Min of 0.1.
+        number = double(float(number));
+    } else {
+        if (number != std::trunc(number)) {
+            if (inDisplayUnits && isScaled(m_type) && m_decimalFactor != 1.0)
+                return tr("%1 is not a multiple of %2.").arg(shown, numberText(1.0, true));
+            return tr("%1 is not a whole number.").arg(shown);
+        }
+        if (isList(m_type) && (number < 0 || number >= texte().size()))
+            return tr("%1 is no entry of the list (0 to %2).").arg(shown).arg(texte().size() - 1);
+
+        const int bits = typeLength(m_type) * 8;
+        const bool isSigned = m_type == TYPE_INT8_T || m_type == TYPE_INT16_T || m_type == TYPE_INT32_T;
+        const double lowest = isSigned ? -std::ldexp(1.0, bits - 1) : 0.0;
+        const double highest = m_type == TYPE_BOOL ? 1.0 : std::ldexp(1.0, isSigned ? bits - 1 : bits) - 1.0;
+        if (number < lowest || number > highest)
+            return tr("%1 does not fit into %2 (%3 to %4).")
+                .arg(shown, dataTypeToText(m_type), numberText(lowest, inDisplayUnits),
+                     numberText(highest, inDisplayUnits));
+    }
+
+    if (m_min < m_max && number < m_min)
+        return tr("%1 is below the minimum %2.").arg(shown, numberText(m_min, inDisplayUnits));
+    if (m_min < m_max && number > m_max)
+        return tr("%1 is above the maximum %2.").arg(shown, numberText(m_max, inDisplayUnits));
+    return QString();
+}
+
+// A device number for a message: as it is, or as the user sees it, unrounded.
+QString CItem::numberText(double deviceNumber, bool inDisplayUnits) const
+{
+    if (!inDisplayUnits)
+        return QString::number(deviceNumber, 'g', QLocale::FloatingPointShortest);
+    if (isTime15(m_type))
+        return valueToString(deviceNumber);
+    const bool keepDecimalPoint = m_type == TYPE_VERSION16_T || m_type == TYPE_VERSION32_T;
+    const double shown = isScaled(m_type) ? deviceNumber / m_decimalFactor : deviceNumber;
+    const QString text = QString::number(shown, 'g', QLocale::FloatingPointShortest);
+    return keepDecimalPoint ? text : QString(text).replace(QLatin1Char('.'), QLatin1Char(','));
 }
 
 QString CItem::toValueString() const
@@ -634,11 +890,11 @@ void CItem::setValue(const QVariant& value)
             if (value == m_value)
                 return;
             const QStringList texts = texte();
-            const int index = value.toInt();
+            const qint64 index = toInteger(value);
             if (index < 0 || index >= texts.size())
                 return;
             m_value = value;
-            emit valueChanged(texts.at(index));
+            emit valueChanged(texts.at(int(index)));
             return;
         }
 

@@ -117,7 +117,12 @@ public:
     // A 16-bit register value as single-register writes carry it: low byte first.
     static QByteArray valueToLowByteFirstWord(const QVariant& value);
     // The "Default" text of a parameter file entry and back: ISO 8601 for
-    // date-times, strings for the text types, a float for everything else.
+    // date-times (empty for an unset clock), the text for the text types, and
+    // for the others the number as written: an integer as an int or uint like
+    // the device's own value, a float item's value as a float, any other
+    // number (a fraction, a magnitude no type holds) as a double. A text that
+    // is no number or date stays a string and an empty number reads as an
+    // invalid variant, so that canHold refuses them instead of writing 0.
     static QString valueToFileText(const QVariant& value, ENUM_DATA_TYPES type);
     static QVariant valueFromFileText(const QString& text, ENUM_DATA_TYPES type);
 
@@ -128,9 +133,13 @@ public:
     QString valueToString(const QVariant& value) const;
     QString toValueString() const;
     // The inverse of valueToString for what a user types: the device value
-    // for the text, or an invalid variant when the text is no value of this
-    // item or lies outside its range.
-    QVariant valueFromString(const QString& text) const;
+    // for the text, or an invalid variant when the text is no value this item
+    // can hold; then error (when given) says why, in display units.
+    QVariant valueFromString(const QString& text, QString* error = nullptr) const;
+    // Whether value, a device value as a parameter file or the front end
+    // gives it, reaches the device unchanged and within the item's range and
+    // list; if not, error (when given) says why, in device units.
+    bool canHold(const QVariant& value, QString* error = nullptr) const;
     QString valueFormatedToString(const QVariant& value, bool applyDecimalFactor) const;
 
     // Attributes, texts and tree
@@ -226,6 +235,9 @@ private:
     QString translated(const QString& text, const QString& language) const;
     QList<CItem*> childItems() const;
     QString formatNumber(double number, bool keepDecimalPoint) const;
+    QVariant typedValue(const QString& input, QString* error) const;
+    QString valueError(const QVariant& value, bool inDisplayUnits) const;
+    QString numberText(double deviceNumber, bool inDisplayUnits) const;
 
     bool m_visible = true;
     bool m_readOnly = false;
