@@ -323,10 +323,7 @@ void CDataBackend::writeGotoBl(ushort modus)
     const ENUM_REQUEST_TYPE type = modus == 1 ? REQUEST_GOTO_BOOTLOADER
         : modus == 2                          ? REQUEST_GOTO_APPLICATION
                                               : REQUEST_NONE;
-    QByteArray data;
-    data.append(char(modus & 0xFF));
-    data.append(char(modus >> 8));
-    buildRequest(CRequest(type, FUNCTION_GOTO, 0, 0, GOTO_REGISTER, 2, data));
+    buildRequest(CRequest(type, FUNCTION_GOTO, 0, 0, GOTO_REGISTER, 2, CItem::valueToLowByteFirstWord(modus)));
 }
 
 void CDataBackend::scanDevice()

@@ -34,10 +34,11 @@ class tst_paramica_cli : public QObject
         return result;
     }
 
-    // Runs a command against the simulator serving the first sample device.
+    // Runs a command against the simulator serving the first sample description
+    // with its default values.
     Result runOnDevice(const QStringList& arguments)
     {
-        if (!m_simulator.isRunning() && !m_simulator.startTcp({ "--order-number", "47110001" }))
+        if (!m_simulator.isRunning() && !m_simulator.startTcp())
             return {};
         return run(arguments + QStringList{ "--tcp", m_simulator.endpoint() });
     }
@@ -176,7 +177,7 @@ private slots:
         QTest::newRow("time of day") << QStringList{ "set", "Parameter", "Start time", "07:45" } << 0
                                      << "Start time: 07:45";
         QTest::newRow("out of range") << QStringList{ "set", "Parameter", "Sollwerte_Sollwert", "999" } << 2
-                                      << "'999' is not a valid value for Setpoint.";
+                                      << "'999' is not a valid value for Setpoint: 999 is above the maximum 150.";
         QTest::newRow("read-only item") << QStringList{ "set", "Parameter", "Profile version", "1" } << 2
                                         << "Profile version cannot be written.";
         QTest::newRow("unknown item") << QStringList{ "set", "Parameter", "Nothing", "1" } << 2
@@ -230,6 +231,14 @@ private slots:
         QVERIFY(damagedFile.open(QIODevice::WriteOnly));
         damagedFile.write(readFile(file).toUtf8().left(400));
         damagedFile.close();
+        QString invalid = readFile(file);
+        invalid.replace("Parameter=\"Sollwerte_Sollwert\" DataId=\"0\" Datatype=\"int16_t\" Default=\"300\"",
+                        "Parameter=\"Sollwerte_Sollwert\" DataId=\"0\" Datatype=\"int16_t\" Default=\"nan\"");
+        invalid.replace("Default=\"Hall 2\"", "Default=\"Hall 2 of the north wing\"");
+        QFile invalidFile(dir.filePath("invalid.xml"));
+        QVERIFY(invalidFile.open(QIODevice::WriteOnly));
+        invalidFile.write(invalid.toUtf8());
+        invalidFile.close();
         QCOMPARE(runOnDevice({ "set", "Parameter", "Sollwerte_Sollwert", "12" }).exitCode, 0);
 
         const Result refused = runOnDevice({ "load", foreignFile.fileName() });
@@ -240,6 +249,12 @@ private slots:
         const Result damaged = runOnDevice({ "load", damagedFile.fileName() });
         QCOMPARE(damaged.exitCode, 4);
         QVERIFY2(damaged.err.contains("is no readable parameter file."), qPrintable(damaged.err));
+        // Every value is checked before the first is written.
+        const Result invalidValues = runOnDevice({ "load", invalidFile.fileName() });
+        QCOMPARE(invalidValues.exitCode, 4);
+        QVERIFY2(invalidValues.err.contains("Sollwerte_Sollwert: nan is not a finite number.")
+                     && invalidValues.err.contains("is longer than the 10 characters the device stores."),
+                 qPrintable(invalidValues.err));
         QVERIFY(runOnDevice({ "show", "Parameter" }).out.contains("      Setpoint: 12,0 °C"));
 
         const Result unwritable = runOnDevice({ "save", file + "/inside-a-file.xml" });

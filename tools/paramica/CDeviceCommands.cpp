@@ -133,9 +133,11 @@ int CDeviceCommands::set(const QStringList& arguments)
         CCommandLine::printError(QStringLiteral("%1 cannot be written.").arg(item->caption()));
         return CCommandLine::EXIT_USAGE;
     }
-    const QVariant value = item->valueFromString(valueText);
+    QString refusal;
+    const QVariant value = item->valueFromString(valueText, &refusal);
     if (!value.isValid()) {
-        CCommandLine::printError(QStringLiteral("'%1' is not a valid value for %2.").arg(valueText, item->caption()));
+        CCommandLine::printError(
+            QStringLiteral("'%1' is not a valid value for %2: %3").arg(valueText, item->caption(), refusal));
         return CCommandLine::EXIT_USAGE;
     }
     item->setValue(value);

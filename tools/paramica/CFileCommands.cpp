@@ -57,8 +57,13 @@ QList<CCommandGroup::Command> CFileCommands::commands()
     return {
         { QStringLiteral("save"), QStringLiteral("FILE.xml"), 1, QStringLiteral("save the parameters to a parameter file"),
           [this](const QStringList& arguments) {
-              return saveParameters(arguments.first(), &CParameterFile::saveFile,
-                                    QStringLiteral("Could not write the parameter file '%1'."),
+              const QString& fileName = arguments.first();
+              return saveParameters(
+                  fileName,
+                  [&fileName](const QMap<QString, QString>& description, const QList<CDataPoint>& data, QString* error) {
+                      return CParameterFile::saveFile(fileName, description, data, error);
+                  },
+                  QStringLiteral("Could not write the parameter file '%1'."),
                                     QStringLiteral("Parameters saved to %1"));
           } },
         { QStringLiteral("load"), QStringLiteral("FILE.xml"), 1,
@@ -66,8 +71,13 @@ QList<CCommandGroup::Command> CFileCommands::commands()
           [this](const QStringList& arguments) { return load(arguments.first()); } },
         { QStringLiteral("print"), QStringLiteral("FILE.pdf"), 1, QStringLiteral("print the parameters to a PDF file"),
           [this](const QStringList& arguments) {
-              return saveParameters(arguments.first(), &CParameterFile::savePdf,
-                                    QStringLiteral("Could not write the PDF file '%1'."),
+              const QString& fileName = arguments.first();
+              return saveParameters(
+                  fileName,
+                  [&fileName](const QMap<QString, QString>& description, const QList<CDataPoint>& data, QString*) {
+                      return CParameterFile::savePdf(fileName, description, data);
+                  },
+                  QStringLiteral("Could not write the PDF file '%1'."),
                                     QStringLiteral("Parameters printed to %1"));
           } },
         { QStringLiteral("record"), QStringLiteral("FILE.csv"), 1,
@@ -91,7 +101,7 @@ QMap<QString, QString> CFileCommands::fileDescription() const
     };
 }
 
-int CFileCommands::saveParameters(const QString& fileName, SaveFunction saveFunction, const QString& failure,
+int CFileCommands::saveParameters(const QString& fileName, const Writer& write, const QString& failure,
                                   const QString& success)
 {
     if (!m_commandLine.identifyDevice())
@@ -99,8 +109,11 @@ int CFileCommands::saveParameters(const QString& fileName, SaveFunction saveFunc
     CTreeModel* parameter = m_commandLine.namedModel(CGlobals::ModelName_Parameter);
     if (!parameter || !m_commandLine.readModel(parameter))
         return m_commandLine.failure();
-    if (!saveFunction(fileName, fileDescription(), CParameterFile::parameterData(parameter))) {
+    QString why;
+    if (!write(fileDescription(), CParameterFile::parameterData(parameter), &why)) {
         CCommandLine::printError(failure.arg(QDir::toNativeSeparators(fileName)));
+        if (!why.isEmpty())
+            CCommandLine::printError(why);
         return CCommandLine::EXIT_FILE_ERROR;
     }
     CCommandLine::printLine(success.arg(QDir::toNativeSeparators(fileName)));
@@ -135,18 +148,37 @@ int CFileCommands::load(const QString& fileName)
         }
     }
 
-    int applied = 0;
+    // Every value is checked before the first one reaches the device: a file
+    // is written whole or not at all.
+    QList<QPair<CItem*, QVariant>> values;
+    QStringList refused;
     for (const CDataPoint& record : qAsConst(records)) {
-        CItem* item = parameter->findChild<CItem*>(record.name);
-        if (!item || isCaptionRow(item) || item->id() != record.id || item->type() != record.type)
+        if (record.type == CItem::TYPE_GROUP)
             continue;
-        item->setValue(record.value);
-        ++applied;
+        CItem* item = parameter->findChild<CItem*>(record.name);
+        QString why;
+        if (!item || isCaptionRow(item) || item->id() != record.id || item->type() != record.type)
+            refused.append(QStringLiteral("%1: the connected device has no such item.").arg(record.name));
+        else if (item->isReadOnly())
+            continue; // the device's own value stays
+        else if (!item->canHold(record.value, &why))
+            refused.append(QStringLiteral("%1: %2").arg(record.name, why));
+        else
+            values.append({ item, record.value });
     }
+    if (!refused.isEmpty()) {
+        CCommandLine::printError(QStringLiteral("'%1' holds values the device cannot take; nothing was written:")
+                                     .arg(QDir::toNativeSeparators(fileName)));
+        for (const QString& line : qAsConst(refused))
+            CCommandLine::printError(QStringLiteral("  ") + line);
+        return CCommandLine::EXIT_FILE_ERROR;
+    }
+    for (const auto& value : qAsConst(values))
+        value.first->setValue(value.second);
     if (!m_commandLine.writeModel(parameter) || !m_commandLine.readModel(parameter, true))
         return m_commandLine.failure();
     CCommandLine::printLine(QStringLiteral("%1 parameters loaded from %2 and written to the device")
-                                .arg(applied)
+                                .arg(values.size())
                                 .arg(QDir::toNativeSeparators(fileName)));
     return CCommandLine::EXIT_OK;
 }

@@ -4,6 +4,8 @@
 
 #include <QMap>
 
+#include <functional>
+
 class CCommandLine;
 struct CDataPoint;
 
@@ -18,13 +20,13 @@ public:
     QList<Command> commands() override;
 
 private:
-    typedef bool (*SaveFunction)(const QString&, const QMap<QString, QString>&, const QList<CDataPoint>&);
+    // Writes the description and the parameters; on failure error may say why.
+    typedef std::function<bool(const QMap<QString, QString>&, const QList<CDataPoint>&, QString* error)> Writer;
 
     int load(const QString& fileName);
     int record(const QString& fileName);
     // Reads the parameters and saves them through the given file writer.
-    int saveParameters(const QString& fileName, SaveFunction saveFunction, const QString& failure,
-                       const QString& success);
+    int saveParameters(const QString& fileName, const Writer& write, const QString& failure, const QString& success);
     // The description entries a parameter file keeps of the identified device.
     QMap<QString, QString> fileDescription() const;
 

@@ -3,6 +3,7 @@
 #include "CCommandLine.h"
 
 #include "backend/CDataBackend.h"
+#include "items/CItem.h"
 #include "protocol/CProtocolMaster.h"
 
 namespace {
@@ -118,11 +119,8 @@ int CRegisterCommands::write()
             QStringLiteral("%1: %2 written").arg(CCommandLine::hexWord(address), CCommandLine::hexWord(value)));
         m_commandLine.finish(CCommandLine::EXIT_OK);
     });
-    // A single write carries its value in host order, low byte first.
-    QByteArray data;
-    data.append(char(value & 0xFF));
-    data.append(char(value >> 8));
-    backend->buildRequest(CRequest(REQUEST_WRITE_GENERIC_SINGLE, FUNCTION_WRITE_SINGLE, 0, 0, quint16(address), 2, data));
+    backend->buildRequest(CRequest(REQUEST_WRITE_GENERIC_SINGLE, FUNCTION_WRITE_SINGLE, 0, 0, quint16(address), 2,
+                                   CItem::valueToLowByteFirstWord(value)));
     // An unanswered write is dropped by the master without a message.
     const int result = m_commandLine.waitForCompletion(CCommandLine::COMMAND_TIMEOUT_MS, true);
     if (m_commandLine.unanswered())
