@@ -8,7 +8,8 @@ SECONDS_PER_TARGET=${1:-30}
 BUILD_DIR=${PARAMICA_FUZZ_BUILD_DIR:-build-fuzz}
 CC=clang CXX=clang++ cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPARAMICA_BUILD_FUZZ=ON -DPARAMICA_BUILD_TESTS=OFF -DPARAMICA_BUILD_TOOLS=OFF >/dev/null
-cmake --build "$BUILD_DIR" -j"$(nproc)" --target fuzz_xml_reader fuzz_modbus_answer >/dev/null
+cmake --build "$BUILD_DIR" -j"$(nproc)" \
+  --target fuzz_xml_reader fuzz_modbus_answer fuzz_parameter_file fuzz_item_codec >/dev/null
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
@@ -31,6 +32,9 @@ mkdir -p "$WORK/xml-check" "$WORK/xml-no-check"
 cp share/xml/*.xml "$WORK/xml-check"/
 cp share/xml/*.xml share/xml/translations/*.xml "$WORK/xml-no-check"/
 seed_hex "$WORK/modbus-answer" <fuzz/seeds/modbus_answer.hex
+seed_hex "$WORK/item-codec" <fuzz/seeds/item_codec.hex
+mkdir -p "$WORK/parameter-file"
+cp fuzz/seeds/parameter_file.xml "$WORK/parameter-file"/
 
 # Qt's offscreen platform plug-in is not used here; any leak is ours.
 export ASAN_OPTIONS=detect_leaks=1
@@ -40,7 +44,7 @@ run() {
   echo "== $target on $(basename "$corpus") for ${SECONDS_PER_TARGET}s"
   set +e
   "$BUILD_DIR/bin/$target" -max_total_time="$SECONDS_PER_TARGET" -max_len=65536 -timeout=10 \
-    -rss_limit_mb=2048 -print_final_stats=1 "$corpus" >"$WORK/log" 2>&1
+    -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$BUILD_DIR/" "$corpus" >"$WORK/log" 2>&1
   local status=$?
   set -e
   tail -5 "$WORK/log"
@@ -53,4 +57,6 @@ run() {
 run fuzz_xml_reader "$WORK/xml-check"
 FUZZ_NO_XML_CHECK=1 run fuzz_xml_reader "$WORK/xml-no-check"
 run fuzz_modbus_answer "$WORK/modbus-answer"
+run fuzz_parameter_file "$WORK/parameter-file"
+run fuzz_item_codec "$WORK/item-codec"
 echo "fuzzing: no failure"
