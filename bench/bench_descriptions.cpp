@@ -1,7 +1,12 @@
-// Description reader costs against a bare DOM parse of the same bytes, in one
-// run: reading the identity of 200 sealed description files (what the back end
-// does to list the installed devices) and fully reading one description of
-// 5,000 data lines and building its tree model.
+// Description reader costs in one run, each against floors measured on the
+// same bytes: a bare streaming pass (read, CRC, QXmlStreamReader tokens), the
+// least any reader that checks the whole file can do, and a bare DOM parse,
+// what the reader once built. Measured: the identity of 200 sealed sample
+// descriptions and of one description of 5,000 data lines (what the back end
+// does to list the installed devices), the full read of the large one and the
+// building of its tree model; and the command line started with and without
+// the large description installed, listing the devices and reading a register
+// from the simulator (the paramica and paramica-devsim targets beside it).
 
 #include "items/CItem.h"
 #include "models/CTreeModel.h"
@@ -14,7 +19,10 @@
 #include <QDir>
 #include <QDomDocument>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 
 #include <cstdio>
 #include <memory>
@@ -122,14 +130,59 @@ QByteArray largeDescription()
     return xml.toUtf8();
 }
 
-// The generated files, written once before the benchmarks run.
+// The generated files, written once before the benchmarks run. The two
+// installations hold a copy of the command line and the sealed samples, the
+// second one also the large description; the simulator answers their reads.
 struct STRUCT_FIXTURE {
     QTemporaryDir directory;
     QString listDirectory;
     QString largePath;
     qint64 largeBytes = 0;
+    QString commandLine[2];
+    QProcess simulator;
+    QString simulatorEndpoint;
 };
 std::unique_ptr<STRUCT_FIXTURE> fixture;
+
+// The simulator on a port the system picks; it says which once it listens.
+void startSimulator()
+{
+    const QString simulator = QCoreApplication::applicationDirPath() + QStringLiteral("/paramica-devsim");
+    if (!QFile::exists(simulator))
+        return;
+    fixture->simulator.start(simulator, { QStringLiteral("--port"), QStringLiteral("0") });
+    if (!fixture->simulator.waitForReadyRead(10000))
+        return;
+    const QString line = QString::fromLocal8Bit(fixture->simulator.readLine()).trimmed();
+    if (line.startsWith(QStringLiteral("listening on ")))
+        fixture->simulatorEndpoint = line.mid(int(qstrlen("listening on ")));
+}
+
+// Without the command line beside the benchmark the start-up figures are skipped.
+bool createInstallations(const QDir& root, const QByteArray& large)
+{
+    const QString commandLine = QCoreApplication::applicationDirPath() + QStringLiteral("/paramica");
+    if (!QFile::exists(commandLine))
+        return true;
+    const QDir samples = QFileInfo(QStringLiteral(PARAMICA_SAMPLE_DESCRIPTION)).dir();
+    for (int withLarge = 0; withLarge < 2; ++withLarge) {
+        const QString name = QStringLiteral("installation%1").arg(withLarge);
+        root.mkpath(name + QStringLiteral("/xml"));
+        const QDir installation(root.filePath(name));
+        const QString copy = installation.filePath(QStringLiteral("paramica"));
+        if (!QFile::copy(commandLine, copy))
+            return false;
+        for (const QString& sample : samples.entryList({ QStringLiteral("*.xml") }, QDir::Files)) {
+            if (!writeFile(installation.filePath(QStringLiteral("xml/") + sample), sealed(readFile(samples.filePath(sample)))))
+                return false;
+        }
+        if (withLarge && !writeFile(installation.filePath(QStringLiteral("xml/TC900.xml")), large))
+            return false;
+        fixture->commandLine[withLarge] = copy;
+    }
+    startSimulator();
+    return true;
+}
 
 bool createFixture()
 {
@@ -152,7 +205,7 @@ bool createFixture()
     const QByteArray large = sealed(largeDescription());
     fixture->largePath = root.filePath(QStringLiteral("TC900.xml"));
     fixture->largeBytes = large.size();
-    return writeFile(fixture->largePath, large);
+    return writeFile(fixture->largePath, large) && createInstallations(root, large);
 }
 
 QStringList descriptionFiles()
@@ -165,37 +218,56 @@ QStringList descriptionFiles()
 }
 
 // The back end's listing loop: the identity of every description file.
-void BM_OursListDescriptions(benchmark::State& state)
+void listDescriptions(benchmark::State& state, const QStringList& paths)
 {
     CXmlParser parser;
     int listed = 0;
     for (auto _ : state) {
         listed = 0;
-        for (const QString& path : descriptionFiles()) {
-            if (parser.readFileDeviceId(path) && !parser.deviceDescription().orderNumber.isEmpty())
-                ++listed;
-        }
+        for (const QString& path : paths)
+            listed += parser.readFileDeviceId(path) ? 1 : 0;
         benchmark::DoNotOptimize(listed);
     }
-    // Shown rather than required: a file whose check bytes happen to form an
-    // unfinished UTF-8 sequence passes as plain XML and is refused.
-    state.counters["listed"] = listed;
+    if (listed != paths.size())
+        state.SkipWithError("a description was not listed");
 }
 
-// The same files read and parsed into a DOM without their two check bytes.
-void BM_DomListDescriptions(benchmark::State& state)
+// Floor: what any reader checking whole files must do, with nothing kept.
+void streamFiles(benchmark::State& state, const QStringList& paths)
+{
+    for (auto _ : state) {
+        qint64 tokens = 0;
+        for (const QString& path : paths) {
+            const QByteArray bytes = readFile(path);
+            benchmark::DoNotOptimize(CRC16::calc_crc(bytes.constData(), uint(bytes.size() - 2)));
+            QXmlStreamReader reader(bytes.left(bytes.size() - 2));
+            while (!reader.atEnd() && reader.readNext() != QXmlStreamReader::Invalid)
+                ++tokens;
+        }
+        benchmark::DoNotOptimize(tokens);
+    }
+}
+
+// Floor of the earlier reader: the same files parsed into a DOM.
+void parseFilesIntoDom(benchmark::State& state, const QStringList& paths)
 {
     for (auto _ : state) {
         int parsed = 0;
-        for (const QString& path : descriptionFiles()) {
+        for (const QString& path : paths) {
             const QByteArray bytes = readFile(path);
             QDomDocument document;
-            if (document.setContent(bytes.left(bytes.size() - 2), false))
-                ++parsed;
+            parsed += document.setContent(bytes.left(bytes.size() - 2), false) ? 1 : 0;
         }
         benchmark::DoNotOptimize(parsed);
     }
 }
+
+void BM_ListDescriptions_Ours(benchmark::State& state) { listDescriptions(state, descriptionFiles()); }
+void BM_ListDescriptions_StreamFloor(benchmark::State& state) { streamFiles(state, descriptionFiles()); }
+void BM_ListDescriptions_Dom(benchmark::State& state) { parseFilesIntoDom(state, descriptionFiles()); }
+void BM_ListLargeDescription_Ours(benchmark::State& state) { listDescriptions(state, { fixture->largePath }); }
+void BM_LargeDescription_StreamFloor(benchmark::State& state) { streamFiles(state, { fixture->largePath }); }
+void BM_LargeDescription_Dom(benchmark::State& state) { parseFilesIntoDom(state, { fixture->largePath }); }
 
 CTreeModel* buildParameterModel(const CXmlParser& parser, QObject* owner)
 {
@@ -213,7 +285,7 @@ CTreeModel* buildParameterModel(const CXmlParser& parser, QObject* owner)
     return model;
 }
 
-void BM_OursReadLargeDescription(benchmark::State& state)
+void BM_ReadLargeDescription_Ours(benchmark::State& state)
 {
     for (auto _ : state) {
         CXmlParser parser;
@@ -221,7 +293,7 @@ void BM_OursReadLargeDescription(benchmark::State& state)
     }
 }
 
-void BM_OursReadLargeDescriptionAndBuildModel(benchmark::State& state)
+void BM_ReadLargeDescriptionAndBuildModel_Ours(benchmark::State& state)
 {
     int items = 0;
     for (auto _ : state) {
@@ -236,21 +308,60 @@ void BM_OursReadLargeDescriptionAndBuildModel(benchmark::State& state)
     state.counters["items"] = items;
 }
 
-void BM_DomLargeDescription(benchmark::State& state)
+// One run of the command line: process start, the back end with its listing
+// of the installed descriptions, the command.
+void startUp(benchmark::State& state, bool withLarge, const QStringList& arguments)
 {
+    const QString commandLine = fixture->commandLine[withLarge ? 1 : 0];
+    if (commandLine.isEmpty()) {
+        state.SkipWithError("no paramica beside the benchmark: build the paramica-cli target too");
+        return;
+    }
     for (auto _ : state) {
-        const QByteArray bytes = readFile(fixture->largePath);
-        QDomDocument document;
-        benchmark::DoNotOptimize(document.setContent(bytes.left(bytes.size() - 2), false));
+        QProcess process;
+        process.start(commandLine, arguments);
+        if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+            state.SkipWithError("the command failed");
+            return;
+        }
     }
 }
+
+void devices(benchmark::State& state, bool withLarge)
+{
+    startUp(state, withLarge, { QStringLiteral("devices") });
 }
 
-BENCHMARK(BM_OursListDescriptions)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DomListDescriptions)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_OursReadLargeDescription)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_OursReadLargeDescriptionAndBuildModel)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_DomLargeDescription)->Unit(benchmark::kMillisecond);
+// A raw register read, which needs no description at all.
+void rawRead(benchmark::State& state, bool withLarge)
+{
+    if (fixture->simulatorEndpoint.isEmpty()) {
+        state.SkipWithError("no paramica-devsim beside the benchmark: build the paramica-devsim target too");
+        return;
+    }
+    startUp(state, withLarge,
+            { QStringLiteral("read"), QStringLiteral("--tcp"), fixture->simulatorEndpoint, QStringLiteral("--register"),
+              QStringLiteral("0x400") });
+}
+
+void BM_StartUpDevices_WithoutLargeDescription(benchmark::State& state) { devices(state, false); }
+void BM_StartUpDevices_WithLargeDescription(benchmark::State& state) { devices(state, true); }
+void BM_StartUpRawRead_WithoutLargeDescription(benchmark::State& state) { rawRead(state, false); }
+void BM_StartUpRawRead_WithLargeDescription(benchmark::State& state) { rawRead(state, true); }
+}
+
+BENCHMARK(BM_ListDescriptions_Ours)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListDescriptions_StreamFloor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListDescriptions_Dom)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListLargeDescription_Ours)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LargeDescription_StreamFloor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LargeDescription_Dom)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadLargeDescription_Ours)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadLargeDescriptionAndBuildModel_Ours)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartUpDevices_WithoutLargeDescription)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartUpDevices_WithLargeDescription)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartUpRawRead_WithoutLargeDescription)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartUpRawRead_WithLargeDescription)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char* argv[])
 {

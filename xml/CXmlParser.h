@@ -5,20 +5,23 @@
 #include "xml/CElementMap.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QHash>
 #include <QMap>
 #include <QPair>
 #include <QString>
 #include <QStringList>
 
-class QDomDocument;
-class QDomElement;
-
 // Reader of device-description files (XML followed by two CRC check bytes) and
 // of their translation files. Failures are return values, never messages: the
-// back end decides what to tell the user.
+// back end decides what to tell the user, and errorString() says why a read
+// failed. Files are read as a stream, never as a DOM: listing the installed
+// files costs one pass over each, and a file nested deeper than
+// MAX_ELEMENT_DEPTH is refused before it can cost stack.
 class PARAMICA_EXPORT CXmlParser
 {
+    Q_DECLARE_TR_FUNCTIONS(CXmlParser)
+
 public:
     typedef QHash<QString, QList<CDeviceDescription::FeatureValue>> FeatureGroup;
     typedef QPair<QString, QHash<QString, QString>> Language;
@@ -56,8 +59,9 @@ public:
     static const int PROJECT_TABLE_REF_VERSION_400 = 400;
     static const int PROJECT_TABLE_REF_VERSION_500 = 500;
     static const int PROJECT_TABLE_REF_VERSION_600 = 600;
-    // Feature groups nest; deeper files are not descriptions but attacks.
-    static const int MAX_FEATURE_DEPTH = 32;
+    // Descriptions nest about six elements deep; far deeper files are not
+    // descriptions but attacks.
+    static const int MAX_ELEMENT_DEPTH = 64;
 
     CXmlParser() = default;
     ~CXmlParser();
@@ -66,22 +70,28 @@ public:
 
     bool readFileContent(const QString& path);
     bool readFileDeviceId(const QString& path);
+    // Why the last read failed, naming the file, in a sentence for the user;
+    // empty after a successful read.
+    QString errorString() const { return m_errorString; }
 
     CDeviceDescription deviceDescription() const { return m_deviceDescription; }
     // Owned by the parser until the next read.
     QMap<QString, CElementMap*> content() const { return m_content; }
 
-    static CDeviceDescription parseFileDeviceId(QDomDocument* document, const QString& fileName);
-    // The caller owns the element maps.
-    static QMap<QString, CElementMap*> parseFileContent(QDomDocument* document, const QString& fileName);
-    static FeatureGroup parseFeatures(const QDomElement& group);
-    static CDeviceDescription::FeatureValue parseFeature(const QDomElement& value);
+    // The parsers take the XML text of a file, without check bytes.
+    // reason, when given, is set to why the text is no usable description
+    // (empty when it is one).
+    static CDeviceDescription parseFileDeviceId(const QByteArray& xml, const QString& fileName,
+                                                QString* reason = nullptr);
+    // Empty when the text is not well-formed. The caller owns the element maps.
+    static QMap<QString, CElementMap*> parseFileContent(const QByteArray& xml, const QString& fileName);
 
     static QStringList languageFiles(const CDeviceDescription& description, const QString& directory);
     static Language readDeviceLanguages(const QString& path);
-    static Language parseFileTranslations(QDomDocument* document, const QString& fileName);
+    static Language parseFileTranslations(const QByteArray& xml, const QString& fileName);
 
-    static QByteArray parseXmlData(const QByteArray& data, int checkLength);
+    // reason, when given, is set to why the data is refused.
+    static QByteArray parseXmlData(const QByteArray& data, int checkLength, QString* reason = nullptr);
     static bool checkXmlData(const QByteArray& data);
     static bool checkXmlCrc();
 
@@ -90,10 +100,9 @@ public:
 
 private:
     void clear();
-    bool readDocument(const QString& path, QDomDocument* document);
-    static FeatureGroup parseFeatures(const QDomElement& group, int depth);
-    static bool openPlainXml(const QString& path, QDomDocument* document);
+    bool readFile(const QString& path, bool withContent);
 
     CDeviceDescription m_deviceDescription;
     QMap<QString, CElementMap*> m_content;
+    QString m_errorString;
 };

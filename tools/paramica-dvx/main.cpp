@@ -1,7 +1,9 @@
 // paramica-dvx: seals device-description files with their trailing CRC and
 // checks them, so that a description written or edited by hand can be used.
 
+#include "items/CGlobals.h"
 #include "protocol/CRC16.h"
+#include "xml/CXmlElementReader.h"
 #include "xml/CXmlParser.h"
 
 #include <QCoreApplication>
@@ -12,8 +14,9 @@
 #include <cstdio>
 
 namespace {
-const int EXIT_MISMATCH = 1;
+const int EXIT_REFUSED = 1;
 const int EXIT_USAGE = 2;
+const int CHECK_BYTES = 2;
 
 void printError(const QString& text)
 {
@@ -31,28 +34,28 @@ bool readFile(const QString& path, QByteArray* bytes)
     return true;
 }
 
-QString hex(quint16 value)
+bool isXml(const QByteArray& bytes, QString* error = nullptr)
 {
-    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
+    CXmlElementReader reader(bytes, CXmlParser::MAX_ELEMENT_DEPTH);
+    reader.readToEnd();
+    if (reader.hasError() && error)
+        *error = reader.errorString();
+    return !reader.hasError();
 }
 
+// The file is checked as the back end reads it, so that what check approves
+// is what the application lists and activates.
 int check(const QString& path)
 {
-    QByteArray bytes;
-    if (!readFile(path, &bytes))
-        return EXIT_USAGE;
-    if (bytes.size() < 2) {
-        std::printf("CRC mismatch: file too short\n");
-        return EXIT_MISMATCH;
+    CXmlParser parser;
+    if (!parser.readFileContent(path)) {
+        printError(parser.errorString());
+        return EXIT_REFUSED;
     }
-    if (CXmlParser::checkXmlData(bytes)) {
-        std::printf("OK\n");
-        return 0;
-    }
-    const quint16 stored = quint16((uchar(bytes[bytes.size() - 2]) << 8) | uchar(bytes[bytes.size() - 1]));
-    const quint16 computed = CRC16::calc_crc(bytes.constData(), uint(bytes.size() - 2));
-    std::printf("CRC mismatch: stored %s, computed %s\n", qPrintable(hex(stored)), qPrintable(hex(computed)));
-    return EXIT_MISMATCH;
+    const CDeviceDescription description = parser.deviceDescription();
+    std::printf("OK: %s\n", qPrintable(CGlobals::createDeviceIdString(description.name, description.orderNumber,
+                                                                      description.parameterVersion)));
+    return 0;
 }
 
 int seal(const QString& path, const QString& output)
@@ -60,9 +63,22 @@ int seal(const QString& path, const QString& output)
     QByteArray bytes;
     if (!readFile(path, &bytes))
         return EXIT_USAGE;
-    // Sealing a sealed file replaces its check bytes.
-    if (CXmlParser::checkXmlData(bytes))
-        bytes.chop(2);
+    // Old check bytes, matching or not (the file was edited since it was
+    // sealed), are what keeps an XML file from being well-formed: they are
+    // replaced, never stacked.
+    QString error;
+    if (!isXml(bytes, &error)) {
+        if (bytes.size() < CHECK_BYTES || !isXml(bytes.chopped(CHECK_BYTES))) {
+            printError(QStringLiteral("%1: %2").arg(path, error));
+            return EXIT_REFUSED;
+        }
+        bytes.chop(CHECK_BYTES);
+    }
+    // Check bytes that happen to be blanks leave the file well-formed: the
+    // text ends in exactly one line feed, whatever stood there.
+    while (!bytes.isEmpty() && QByteArray(" \t\r\n").contains(bytes.back()))
+        bytes.chop(1);
+    bytes.append('\n');
     const quint16 crc = CRC16::calc_crc(bytes);
     bytes.append(char(crc >> 8));
     bytes.append(char(crc & 0xFF));
