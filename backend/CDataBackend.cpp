@@ -77,7 +77,9 @@ CDataBackend::CDataBackend()
     m_xmlParser = std::make_unique<CXmlParser>();
     m_log = new CLog(this);
     m_serialSettings = STRUCT_SERIAL_SETTINGS{ 115200, 2, 0, 8, 1 };
-    loadDeviceFileNames();
+    // The device files are listed when first needed (deviceFiles()): reading
+    // every installed description is the largest part of starting up, and
+    // many uses of the back end never look at them.
     loadPlugins();
 
     connect(this, &CDataBackend::logMessage, m_log, &CLog::log);
@@ -447,20 +449,36 @@ void CDataBackend::loadDeviceFileNames()
 void CDataBackend::loadDeviceFileNames(const QString& directory)
 {
     m_deviceFiles.clear();
+    m_refusedDeviceFiles.clear();
+    m_deviceFilesListed = true;
     const QDir dir(directory);
     for (const QString& file : dir.entryList({ QStringLiteral("*") + XML_SUFFIX }, QDir::Files)) {
-        if (!m_xmlParser->readFileDeviceId(dir.filePath(file)))
-            continue;
-        const CDeviceDescription description = m_xmlParser->deviceDescription();
-        if (!description.name.isEmpty() && !description.orderNumber.isEmpty())
-            m_deviceFiles.append(description);
+        if (m_xmlParser->readFileDeviceId(dir.filePath(file))) {
+            m_deviceFiles.append(m_xmlParser->deviceDescription());
+        } else {
+            m_refusedDeviceFiles.append(m_xmlParser->errorString());
+            emit logMessage(m_xmlParser->errorString());
+        }
     }
+}
+
+const QList<CDeviceDescription>& CDataBackend::deviceFiles() const
+{
+    if (!m_deviceFilesListed)
+        const_cast<CDataBackend*>(this)->loadDeviceFileNames();
+    return m_deviceFiles;
+}
+
+QStringList CDataBackend::refusedDeviceFiles() const
+{
+    deviceFiles();
+    return m_refusedDeviceFiles;
 }
 
 QStringList CDataBackend::availableDevices() const
 {
     QStringList devices;
-    for (const CDeviceDescription& file : m_deviceFiles) {
+    for (const CDeviceDescription& file : deviceFiles()) {
         if (!file.name.isEmpty())
             devices.append(CGlobals::createDeviceIdString(file.name, file.orderNumber, file.parameterVersion));
     }
@@ -510,7 +528,7 @@ bool CDataBackend::activateDeviceById(const QString& orderNumber, const QString&
 CDeviceDescription CDataBackend::setupXmlData(const QString& orderNumber, const QString& version, const QString& name)
 {
     QList<CDeviceDescription> candidates;
-    for (const CDeviceDescription& file : qAsConst(m_deviceFiles)) {
+    for (const CDeviceDescription& file : deviceFiles()) {
         if (orderNumber.startsWith(CGlobals::orderNumberMask(file.orderNumber)) && (name.isEmpty() || file.name == name))
             candidates.append(file);
     }
@@ -551,7 +569,9 @@ bool CDataBackend::activateDevice(const QString& orderNumber, const QString& ver
 {
     setupFeatures();
     if (!setupModels(m_currentDevice.fileName)) {
-        const QString text = tr("Could not setup data model for device '%1'!").arg(m_currentDevice.name);
+        QString text = tr("Could not setup data model for device '%1'!").arg(m_currentDevice.name);
+        if (!m_xmlParser->errorString().isEmpty())
+            text += QLatin1Char('\n') + m_xmlParser->errorString();
         emit logMessage(text);
         emit errorMessage(CAPTION_DEVICE, text);
         return false;

@@ -70,6 +70,8 @@ public:
     // Device files: the descriptions below the application directory.
     void loadDeviceFileNames();
     void loadDeviceFileNames(const QString& directory);
+    // The description files the listing refused, each as the file and why.
+    QStringList refusedDeviceFiles() const;
     QStringList availableDevices() const;
     QString currentDevice() const;
     CDeviceDescription currentDeviceDescription() const { return m_currentDevice; }
@@ -144,6 +146,8 @@ private:
     // Lets the model (and its chart) take the current master's answers.
     void connectAnswers(CTreeModel* treeModel);
     void readDeviceInfo();
+    // The listed device files; the listing runs on first use.
+    const QList<CDeviceDescription>& deviceFiles() const;
     CItem* firstItemContaining(CTreeModel* model, const QString& part) const;
     void setupChartModel(CTreeModel* treeModel, const CElementMap* object,
                          const QHash<QString, QHash<QString, QString>>& texts);
@@ -160,6 +164,8 @@ private:
     QList<CProgramTableModel*> m_programModels;
     QList<CFunctionalFeature> m_features;
     QList<CDeviceDescription> m_deviceFiles;
+    QStringList m_refusedDeviceFiles;
+    bool m_deviceFilesListed = false;
     STRUCT_SERIAL_SETTINGS m_serialSettings;
     CDeviceDescription m_currentDevice;
     bool m_deviceActive = false;

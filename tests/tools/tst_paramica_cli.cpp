@@ -1,6 +1,8 @@
 #include "support/CSimulatorProcess.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -135,6 +137,29 @@ private slots:
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(result.out.size(), 3);
         QVERIFY(result.out.contains("TC300 (Parameter version: 2.00, Order number: 4712XXXX)"));
+    }
+
+    // A file nested far too deep is skipped with its reason, before it can
+    // take the program down; the others are listed.
+    void skippedDescriptions()
+    {
+        QTemporaryDir dir;
+        const QString cli = dir.filePath("paramica");
+        QVERIFY(QFile::copy(PARAMICA_CLI_PATH, cli));
+        QVERIFY(QDir(dir.path()).mkdir("xml"));
+        QVERIFY(QFile::copy(QFileInfo(PARAMICA_CLI_PATH).absolutePath() + "/xml/TC300.xml", dir.filePath("xml/TC300.xml")));
+        QFile deep(dir.filePath("xml/deep.xml"));
+        QVERIFY(deep.open(QIODevice::WriteOnly));
+        deep.write("<DVX>" + QByteArray("<group>").repeated(25000) + QByteArray("</group>").repeated(25000) + "</DVX>");
+        deep.close();
+        QProcess process;
+        process.start(cli, { "devices" });
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(process.readAllStandardOutput(), QByteArray("TC300 (Parameter version: 2.00, Order number: 4712XXXX)\n"));
+        QCOMPARE(QString::fromLocal8Bit(process.readAllStandardError()),
+                 QStringLiteral("Skipped %1: Elements are nested more than 64 deep at line 1; such a file is not read.\n")
+                     .arg(QDir::toNativeSeparators(deep.fileName())));
     }
 
     void identification_data()

@@ -47,6 +47,8 @@ QList<CCommandGroup::Command> CDeviceCommands::commands()
 int CDeviceCommands::devices()
 {
     const QStringList available = m_commandLine.backend()->availableDevices();
+    for (const QString& refused : m_commandLine.backend()->refusedDeviceFiles())
+        CCommandLine::printError(QStringLiteral("Skipped %1").arg(refused));
     if (available.isEmpty()) {
         CCommandLine::printError(
             QStringLiteral("No device descriptions installed in %1.")
