@@ -3,6 +3,7 @@
 #include "items/CItem.h"
 #include "models/CParamicaModel.h"
 #include "models/CTreeModel.h"
+#include "xml/CXmlElementReader.h"
 
 #include <QDir>
 #include <QDomDocument>
@@ -36,6 +37,8 @@ const QString CParameterFile::PARA_FILE_ATTRIBUTE_DEFAULT = QStringLiteral("Defa
 namespace {
 
 const int PRINT_RESOLUTION = 300;
+// Root, entries, object, group and value: a few levels more are tolerated.
+const int MAX_FILE_DEPTH = 16;
 
 // Description keys printed in the header, in print order.
 const QStringList PRINTED_KEYS = {
@@ -118,10 +121,16 @@ bool load(QIODevice* source, QIODevice::OpenMode mode, QMap<QString, QString>* d
     data->clear();
     if (!source->open(mode))
         return false;
-    QDomDocument document;
-    const bool parsed = document.setContent(source, false);
+    const QByteArray bytes = source->readAll();
     source->close();
-    if (!parsed || document.documentElement().tagName() != CParameterFile::PARA_FILE_DOC_TEXT)
+    // A file nested far deeper than any parameter file would exhaust the
+    // stack of the DOM reader: it is refused before a tree is built.
+    CXmlElementReader walk(bytes, MAX_FILE_DEPTH);
+    walk.readToEnd();
+    if (walk.hasError())
+        return false;
+    QDomDocument document;
+    if (!document.setContent(bytes, false) || document.documentElement().tagName() != CParameterFile::PARA_FILE_DOC_TEXT)
         return false;
     CParameterFile::loadContent(document.documentElement(), description, data);
     return true;

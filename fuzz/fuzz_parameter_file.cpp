@@ -8,18 +8,23 @@
 #include "items/CItem.h"
 
 #include <QCoreApplication>
-#include <QDomDocument>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <cstdlib>
 
 namespace {
+QTemporaryDir* directory = nullptr;
+
+// Through a file, as the front end loads one.
 bool load(const QByteArray& bytes, QMap<QString, QString>* description, QList<CDataPoint>* records)
 {
-    QDomDocument document;
-    if (!document.setContent(bytes, false) || document.documentElement().tagName() != CParameterFile::PARA_FILE_DOC_TEXT)
-        return false;
-    CParameterFile::loadContent(document.documentElement(), description, records);
-    return true;
+    const QString path = directory->filePath(QStringLiteral("fuzz.xml"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        std::abort();
+    file.close();
+    return CParameterFile::loadFile(path, description, records);
 }
 
 // Entries whose data type names no type are no device values; the writer
@@ -48,7 +53,8 @@ bool sameRecord(const CDataPoint& a, const CDataPoint& b)
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     new QCoreApplication(*argc, *argv);
-    return 0;
+    directory = new QTemporaryDir;
+    return directory->isValid() ? 0 : 1;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

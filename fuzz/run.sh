@@ -26,8 +26,9 @@ seed_hex() {
   done
 }
 
-# The checking reader gets sealed descriptions, or it never passes the check
-# bytes; the reader started with --no-xml-check gets them and unsealed XML.
+# The description reader's two modes grow corpora of their own from the sample
+# descriptions (its target reads every input sealed as well, so the checking
+# mode gets past the check bytes); --no-xml-check also gets the translations.
 mkdir -p "$WORK/xml-check" "$WORK/xml-no-check"
 cp share/xml/*.xml "$WORK/xml-check"/
 cp share/xml/*.xml share/xml/translations/*.xml "$WORK/xml-no-check"/

@@ -255,7 +255,8 @@ private slots:
     void failures()
     {
         const QList<QByteArray> contents = {QByteArray(), "", "<PMX_PARA><group name=\"entries\"><value Parameter=\"a\"", // missing, empty, damaged
-                                            "<PMX_PARAM><group name=\"description\"/></PMX_PARAM>", QByteArray("\x00\x01binary", 8)}; // another root, not XML
+                                            "<PMX_PARAM><group name=\"description\"/></PMX_PARAM>", QByteArray("\x00\x01binary", 8), // another root, not XML
+                                            "<PMX_PARA>" + QByteArray("<group>").repeated(100000) + QByteArray("</group>").repeated(100000) + "</PMX_PARA>"}; // nested to exhaust the stack
         for (int i = 0; i < contents.size(); ++i) {
             const QString name = path(QStringLiteral("refused_%1.xml").arg(i));
             QVERIFY(contents.at(i).isNull() || writeFile(name, contents.at(i)));
