@@ -11,26 +11,16 @@ class CSocatPtyPair
 public:
     CSocatPtyPair()
     {
-        m_socat.setProcessChannelMode(QProcess::SeparateChannels);
         m_socat.setReadChannel(QProcess::StandardError); // socat reports on stderr
-        m_socat.start(QStringLiteral("socat"),
-                      {QStringLiteral("-d"), QStringLiteral("-d"), QStringLiteral("pty,raw,echo=0"),
-                       QStringLiteral("pty,raw,echo=0")});
-        if (!m_socat.waitForStarted(5000))
-            return;
-        // socat names each end on stderr: "... N PTY is /dev/pts/7".
-        static const QRegularExpression ptyLine(QStringLiteral("PTY is (\\S+)"));
+        m_socat.start(QStringLiteral("socat"), { "-d", "-d", "pty,raw,echo=0", "pty,raw,echo=0" });
+        // socat names each end ("... N PTY is /dev/pts/7"), then reports that it
+        // transfers data: from then on the pair is usable.
         QByteArray output;
-        while (m_ends.size() < 2 && m_socat.waitForReadyRead(5000)) {
-            output += m_socat.readAllStandardError();
-            m_ends.clear();
-            auto matches = ptyLine.globalMatch(QString::fromLocal8Bit(output));
-            while (matches.hasNext())
-                m_ends.append(matches.next().captured(1));
-        }
-        // The pair is usable once socat reports that it transfers data.
         while (!output.contains("starting data transfer loop") && m_socat.waitForReadyRead(5000))
             output += m_socat.readAllStandardError();
+        static const QRegularExpression ptyLine(QStringLiteral("PTY is (\\S+)"));
+        for (auto matches = ptyLine.globalMatch(QString::fromLocal8Bit(output)); matches.hasNext();)
+            m_ends.append(matches.next().captured(1));
     }
 
     ~CSocatPtyPair()
@@ -42,7 +32,7 @@ public:
         }
     }
 
-    bool isValid() const { return m_ends.size() == 2; }
+    bool isValid() const { return m_ends.size() == 2 && m_socat.state() == QProcess::Running; }
     QString libraryEnd() const { return m_ends.value(0); }
     QString deviceEnd() const { return m_ends.value(1); }
 

@@ -29,8 +29,6 @@ public:
             return;
         m_port = ntohs(address.sin_port);
     }
-    CStalledTcpListener(const CStalledTcpListener&) = delete;
-    CStalledTcpListener& operator=(const CStalledTcpListener&) = delete;
     ~CStalledTcpListener()
     {
         m_filler.abort();
