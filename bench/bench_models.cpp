@@ -1,8 +1,9 @@
 // Model costs against their floors, in one run: distributing one answer block
 // over tree models of 2,000 items, compared with decoding the covered items
 // directly; and a day of samples of 16 series appended through the chart
-// model, its time per sample at the start and end of the day and its memory
-// compared with the raw doubles.
+// model, its time per sample at the start and end of the day, after a gap of
+// two days, and its memory, compared with plain deques of doubles doing the
+// same appends and drops.
 
 #include "items/CItem.h"
 #include "models/CChartModel.h"
@@ -12,14 +13,13 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-#include <QDomDocument>
 #include <QElapsedTimer>
 
-#include <malloc.h>
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -33,6 +33,8 @@ const int CHART_SERIES = 16;
 const int DAY_SAMPLES = 86400;
 const int TIMED_SAMPLES = 1000;
 const int ROLLING_SAMPLES = 200;
+const int GAP_SECONDS = 2 * DAY_SAMPLES;
+const int GAPS = 3;
 
 int sectionAddress(int section)
 {
@@ -87,11 +89,9 @@ class CGeneratedDescription
 {
 public:
     CGeneratedDescription(const QString& object, const QByteArray& xml)
+        : m_content(CXmlParser::parseFileContent(xml, QString()))
+        , m_map(m_content.value(object))
     {
-        QDomDocument document;
-        if (document.setContent(xml, false))
-            m_content = CXmlParser::parseFileContent(&document, QString());
-        m_map = m_content.value(object);
     }
     ~CGeneratedDescription() { qDeleteAll(m_content); }
     CGeneratedDescription(const CGeneratedDescription&) = delete;
@@ -230,18 +230,19 @@ void BM_DirectItemDecodingNotifyingModel(benchmark::State& state)
     directDecoding(state, true);
 }
 
-// Stamps samples one second apart, as a device sampled once per second would.
+// Stamps samples one second apart, as a device sampled once per second
+// would; the model keeps UTC, like its real clock.
 class CSteppedChartModel : public CChartModel
 {
 public:
     using CChartModel::CChartModel;
-    void tick() { m_now = m_now.addSecs(1); }
+    void tick(int seconds = 1) { m_now = m_now.addSecs(seconds); }
 
 protected:
     QDateTime currentDateTime() const override { return m_now; }
 
 private:
-    QDateTime m_now = QDateTime(QDate(2026, 12, 6), QTime(0, 0));
+    QDateTime m_now = QDateTime(QDate(2026, 12, 6), QTime(0, 0), Qt::UTC);
 };
 
 long peakResidentKilobytes()
@@ -249,20 +250,6 @@ long peakResidentKilobytes()
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
-}
-
-struct STRUCT_HEAP {
-    size_t mappedBlocks = 0;
-    size_t mappedBytes = 0;
-    size_t arenaBytes = 0;
-};
-
-// Column vectors of this size are mapped blocks of their own: a reallocation
-// shows as a changed count or size of mapped blocks.
-STRUCT_HEAP heap()
-{
-    const struct mallinfo2 info = mallinfo2();
-    return { info.hblks, info.hblkhd, info.uordblks };
 }
 
 void appendSamples(CSteppedChartModel* model, const QList<CItem*>& series, int first, int count)
@@ -282,33 +269,69 @@ double nanosecondsPerSample(CSteppedChartModel* model, const QList<CItem*>& seri
     return double(clock.nsecsElapsed()) / count;
 }
 
-// What the stand-in clock adds to each sample; the real clock, a local
-// current date-time, costs about the same.
-double clockNanosecondsPerSample()
+// The floor: the time stamps and 16 series as plain deques of numbers, each
+// sample appended and the rows older than a day dropped from the front.
+class CDequeDay
 {
-    QDateTime now = QDateTime(QDate(2026, 12, 6), QTime(0, 0));
-    QElapsedTimer clock;
-    clock.start();
-    for (int sample = 0; sample < DAY_SAMPLES; ++sample)
-        now = now.addSecs(1);
-    benchmark::DoNotOptimize(now);
-    return double(clock.nsecsElapsed()) / DAY_SAMPLES;
-}
-
-// The floor of a sample's cost: 17 doubles appended to reserved vectors.
-double rawNanosecondsPerSample()
-{
-    std::vector<std::vector<double>> columns(CHART_SERIES + 1);
-    for (auto& column : columns)
-        column.reserve(DAY_SAMPLES);
-    QElapsedTimer clock;
-    clock.start();
-    for (int sample = 0; sample < DAY_SAMPLES; ++sample) {
-        for (size_t i = 0; i < columns.size(); ++i)
-            columns[i].push_back(double((sample + 37 * int(i)) % 1000));
+public:
+    void append(qint64 second)
+    {
+        m_times.push_back(second);
+        for (size_t i = 0; i < m_series.size(); ++i)
+            m_series[i].push_back(double((second + 37 * qint64(i)) % 1000));
+        const auto firstKept = std::lower_bound(m_times.begin(), m_times.end(), second - DAY_SAMPLES);
+        const auto expired = firstKept - m_times.begin();
+        m_times.erase(m_times.begin(), firstKept);
+        for (auto& column : m_series)
+            column.erase(column.begin(), column.begin() + expired);
         benchmark::ClobberMemory();
     }
-    return double(clock.nsecsElapsed()) / DAY_SAMPLES;
+
+private:
+    std::deque<qint64> m_times;
+    std::vector<std::deque<double>> m_series = std::vector<std::deque<double>>(CHART_SERIES);
+};
+
+double dequeNanosecondsPerSample(CDequeDay* day, qint64 first, int count)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (qint64 second = first; second < first + count; ++second)
+        day->append(second);
+    return double(clock.nsecsElapsed()) / count;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
+struct STRUCT_FLOOR {
+    double start = 0;
+    double rolling = 0;
+    double gap = 0;
+};
+
+// The floor's figures for the same day, the same rolling samples and the same
+// gaps, each after a full day.
+STRUCT_FLOOR dequeFloor()
+{
+    CDequeDay day;
+    STRUCT_FLOOR figures;
+    figures.start = dequeNanosecondsPerSample(&day, 1, TIMED_SAMPLES);
+    dequeNanosecondsPerSample(&day, TIMED_SAMPLES + 1, DAY_SAMPLES - TIMED_SAMPLES);
+    figures.rolling = dequeNanosecondsPerSample(&day, DAY_SAMPLES + 1, ROLLING_SAMPLES);
+    qint64 second = DAY_SAMPLES + ROLLING_SAMPLES;
+    std::vector<double> gaps;
+    for (int gap = 0; gap < GAPS; ++gap) {
+        second += GAP_SECONDS;
+        gaps.push_back(dequeNanosecondsPerSample(&day, second, 1));
+        dequeNanosecondsPerSample(&day, second + 1, DAY_SAMPLES - 1);
+        second += DAY_SAMPLES;
+    }
+    figures.gap = median(gaps);
+    return figures;
 }
 
 void reportChartDay()
@@ -325,7 +348,6 @@ void reportChartDay()
     QList<CItem*> series;
     for (int column = 1; column < model->columnCount(); ++column)
         series.append(model->findChild<CItem*>(model->headerData(column, Qt::Horizontal).toString()));
-    const STRUCT_HEAP reserved = heap();
 
     const double start = nanosecondsPerSample(model, series, 0, TIMED_SAMPLES);
     QElapsedTimer dayClock;
@@ -333,35 +355,39 @@ void reportChartDay()
     appendSamples(model, series, TIMED_SAMPLES, DAY_SAMPLES - 2 * TIMED_SAMPLES);
     const double end = nanosecondsPerSample(model, series, DAY_SAMPLES - TIMED_SAMPLES, TIMED_SAMPLES);
     const double dayMean = (dayClock.nsecsElapsed() + start * TIMED_SAMPLES) / DAY_SAMPLES;
-    const STRUCT_HEAP full = heap();
     const long rssDelta = (peakResidentKilobytes() - rssBefore) * 1024;
     const int rowsAfterDay = model->rowCount();
-
     // Past a day every sample also drops the oldest row.
     const double rolling = nanosecondsPerSample(model, series, DAY_SAMPLES, ROLLING_SAMPLES);
-    const STRUCT_HEAP rolled = heap();
+    // A laptop waking up: the first sample after the gap drops the whole
+    // day. The median of a few such gaps, each after a full day again.
+    std::vector<double> gaps;
+    int rowsAfterGap = 0;
+    for (int gap = 0; gap < GAPS; ++gap) {
+        model->tick(GAP_SECONDS);
+        gaps.push_back(nanosecondsPerSample(model, series, 0, 1));
+        rowsAfterGap = model->rowCount();
+        appendSamples(model, series, 1, DAY_SAMPLES - 1);
+    }
+    const double gap = median(gaps);
 
-    const double rawPerSample = rawNanosecondsPerSample();
-    const double clockPerSample = clockNanosecondsPerSample();
+    const STRUCT_FLOOR deques = dequeFloor();
+
     const double floorBytes = double(DAY_SAMPLES) * (CHART_SERIES + 1) * sizeof(double);
-    std::printf("\nChart model, %d series + time, one sample per (simulated) second:\n"
-                "  rows after a day: %d\n"
-                "  per sample, first %d of the day: %10.0f ns\n"
+    std::printf("\nChart model, %d series + time, one sample per (simulated) second; floor: plain deques:\n"
+                "  rows after a day: %d; after the gap: %d\n"
+                "  per sample, first %d of the day: %10.0f ns (floor %.0f ns)\n"
                 "  per sample, last %d of the day:  %10.0f ns (ratio end/start %.2f)\n"
-                "  per sample, whole day:           %10.0f ns (of which the stand-in clock %.0f ns)\n"
-                "  per sample, 17 doubles into reserved vectors (floor): %.1f ns (ratio day/floor %.0f)\n"
-                "  per sample, first %d of the second day (dropping the oldest row): %.0f ns (ratio to start %.1f)\n"
-                "  peak resident growth over the day: %.1f MB; raw doubles %d x %d x 8 = %.1f MB; ratio %.2f\n"
-                "  mapped heap blocks after setup / after the day / after rolling: %zu / %zu / %zu, "
-                "%.1f / %.1f / %.1f MB\n"
-                "  arena heap growth during the day: %lld bytes\n"
-                "  column vectors reallocated during the day: %s\n",
-                CHART_SERIES, rowsAfterDay, TIMED_SAMPLES, start, TIMED_SAMPLES, end, end / start, dayMean, clockPerSample,
-                rawPerSample, dayMean / rawPerSample, ROLLING_SAMPLES, rolling, rolling / start, rssDelta / 1e6,
-                DAY_SAMPLES, CHART_SERIES + 1, floorBytes / 1e6, rssDelta / floorBytes, reserved.mappedBlocks,
-                full.mappedBlocks, rolled.mappedBlocks, reserved.mappedBytes / 1e6, full.mappedBytes / 1e6,
-                rolled.mappedBytes / 1e6, qint64(full.arenaBytes) - qint64(reserved.arenaBytes),
-                full.mappedBlocks == reserved.mappedBlocks && full.mappedBytes == reserved.mappedBytes ? "no" : "yes");
+                "  per sample, whole day:           %10.0f ns\n"
+                "  per sample, first %d of the second day (dropping the oldest row): %.0f ns "
+                "(ratio to start %.2f; floor %.0f ns)\n"
+                "  first sample after a gap of %d s (dropping the whole day), median of %d: %.0f ns; "
+                "floor %.0f ns; ratio %.2f\n"
+                "  peak resident growth over the day: %.1f MB; raw doubles %d x %d x 8 = %.1f MB; ratio %.2f\n",
+                CHART_SERIES, rowsAfterDay, rowsAfterGap, TIMED_SAMPLES, start, deques.start, TIMED_SAMPLES, end,
+                end / start, dayMean, ROLLING_SAMPLES, rolling, rolling / start, deques.rolling, GAP_SECONDS, GAPS, gap,
+                deques.gap, gap / deques.gap, rssDelta / 1e6, DAY_SAMPLES, CHART_SERIES + 1, floorBytes / 1e6,
+                rssDelta / floorBytes);
 }
 }
 
