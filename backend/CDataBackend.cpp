@@ -583,7 +583,8 @@ bool CDataBackend::activateDevice(const QString& orderNumber, const QString& ver
 
     CTreeModel* deviceInfo = model(CGlobals::ModelName_DeviceInfo);
     CItem* versionItem = deviceInfo ? firstItemContaining(deviceInfo, CGlobals::Item_Parameterversion) : nullptr;
-    if (versionItem && version != NO_CHECK_VERSION) {
+    const bool checkOnAnswer = versionItem && version != NO_CHECK_VERSION;
+    if (checkOnAnswer) {
         // Every answer that carries the version is checked, also one that
         // leaves the description's default value as it was; the check runs
         // once the whole answer has been taken in.
@@ -593,14 +594,16 @@ bool CDataBackend::activateDevice(const QString& orderNumber, const QString& ver
             if (std::exchange(*versionAnswered, false))
                 checkDevice();
         });
-    } else {
-        emit deviceChecked(true);
     }
 
     if (activatePlugin(orderNumber))
         m_plugin->setup(this, orderNumber);
     emit logMessage(tr("Device '%1' %2.").arg(m_currentDevice.name, selected ? tr("selected") : tr("found")));
     emit deviceActivated(m_currentDevice.name);
+    // A device that needs no check is taken as checked at once, after the
+    // front end has learnt of it and its models.
+    if (!checkOnAnswer)
+        emit deviceChecked(true);
     readDeviceInfo();
     return true;
 }
