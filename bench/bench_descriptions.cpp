@@ -10,6 +10,7 @@
 
 #include "items/CItem.h"
 #include "models/CTreeModel.h"
+#include "protocol/CModbusMaster.h"
 #include "protocol/CRC16.h"
 #include "xml/CXmlParser.h"
 
@@ -141,21 +142,23 @@ struct STRUCT_FIXTURE {
     QString commandLine[2];
     QProcess simulator;
     QString simulatorEndpoint;
+    // A second simulator serves the large description as a device.
+    QProcess largeSimulator;
+    QString largeEndpoint;
 };
 std::unique_ptr<STRUCT_FIXTURE> fixture;
 
 // The simulator on a port the system picks; it says which once it listens.
-void startSimulator()
+QString startSimulator(QProcess& process, const QStringList& arguments)
 {
     const QString simulator = QCoreApplication::applicationDirPath() + QStringLiteral("/paramica-devsim");
     if (!QFile::exists(simulator))
-        return;
-    fixture->simulator.start(simulator, { QStringLiteral("--port"), QStringLiteral("0") });
-    if (!fixture->simulator.waitForReadyRead(10000))
-        return;
-    const QString line = QString::fromLocal8Bit(fixture->simulator.readLine()).trimmed();
-    if (line.startsWith(QStringLiteral("listening on ")))
-        fixture->simulatorEndpoint = line.mid(int(qstrlen("listening on ")));
+        return QString();
+    process.start(simulator, QStringList{ QStringLiteral("--port"), QStringLiteral("0") } + arguments);
+    if (!process.waitForReadyRead(10000))
+        return QString();
+    const QString line = QString::fromLocal8Bit(process.readLine()).trimmed();
+    return line.startsWith(QStringLiteral("listening on ")) ? line.mid(int(qstrlen("listening on "))) : QString();
 }
 
 // Without the command line beside the benchmark the start-up figures are skipped.
@@ -180,7 +183,7 @@ bool createInstallations(const QDir& root, const QByteArray& large)
             return false;
         fixture->commandLine[withLarge] = copy;
     }
-    startSimulator();
+    fixture->simulatorEndpoint = startSimulator(fixture->simulator, {});
     return true;
 }
 
@@ -205,7 +208,11 @@ bool createFixture()
     const QByteArray large = sealed(largeDescription());
     fixture->largePath = root.filePath(QStringLiteral("TC900.xml"));
     fixture->largeBytes = large.size();
-    return writeFile(fixture->largePath, large) && createInstallations(root, large);
+    if (!writeFile(fixture->largePath, large) || !createInstallations(root, large))
+        return false;
+    fixture->largeEndpoint = startSimulator(fixture->largeSimulator,
+                                            { QStringLiteral("--description"), fixture->largePath });
+    return true;
 }
 
 QStringList descriptionFiles()
@@ -344,6 +351,37 @@ void rawRead(benchmark::State& state, bool withLarge)
               QStringLiteral("0x400") });
 }
 
+// A whole command on the large device served by the simulator, with the
+// telegrams it sends: the master sends at most one per tick of its 20 ms
+// cycle, so telegrams x 20 ms is the part of the time that is the cycle.
+void onLargeDevice(benchmark::State& state, const QStringList& command)
+{
+    if (fixture->largeEndpoint.isEmpty() || fixture->commandLine[1].isEmpty()) {
+        state.SkipWithError("build the paramica-cli and paramica-devsim targets too");
+        return;
+    }
+    int telegrams = 0;
+    for (auto _ : state) {
+        QProcess process;
+        process.start(fixture->commandLine[1],
+                      command + QStringList{ QStringLiteral("--tcp"), fixture->largeEndpoint, QStringLiteral("--verbose") });
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+            state.SkipWithError("the command failed");
+            return;
+        }
+        telegrams = int(QString::fromLocal8Bit(process.readAllStandardError()).count(QStringLiteral(", Tx: ")));
+    }
+    state.counters["telegrams"] = telegrams;
+    state.counters["cycle_ms"] = telegrams * double(CModbusMaster::CYCLE_INTERVAL_MS);
+}
+
+void BM_LargeDevice_Identify(benchmark::State& state) { onLargeDevice(state, { QStringLiteral("identify") }); }
+void BM_LargeDevice_Show(benchmark::State& state) { onLargeDevice(state, { QStringLiteral("show") }); }
+void BM_LargeDevice_Save(benchmark::State& state)
+{
+    onLargeDevice(state, { QStringLiteral("save"), fixture->directory.filePath(QStringLiteral("large-parameters.xml")) });
+}
+
 void BM_StartUpDevices_WithoutLargeDescription(benchmark::State& state) { devices(state, false); }
 void BM_StartUpDevices_WithLargeDescription(benchmark::State& state) { devices(state, true); }
 void BM_StartUpRawRead_WithoutLargeDescription(benchmark::State& state) { rawRead(state, false); }
@@ -362,6 +400,9 @@ BENCHMARK(BM_StartUpDevices_WithoutLargeDescription)->Unit(benchmark::kMilliseco
 BENCHMARK(BM_StartUpDevices_WithLargeDescription)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StartUpRawRead_WithoutLargeDescription)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StartUpRawRead_WithLargeDescription)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LargeDevice_Identify)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_LargeDevice_Show)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_LargeDevice_Save)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 int main(int argc, char* argv[])
 {
