@@ -16,7 +16,7 @@ PARAMICA_BUILD_DIR=build-sanitize scripts/build.sh -DCMAKE_BUILD_TYPE=Debug -DPA
 # Full stacks, so that the one suppression matches only Qt's offscreen plug-in.
 (cd build-sanitize &&
   ASAN_OPTIONS=detect_leaks=1 \
-  LSAN_OPTIONS="fast_unwind_on_malloc=0:suppressions=$PWD/../tests/lsan.supp" \
+  LSAN_OPTIONS="fast_unwind_on_malloc=0:print_suppressions=0:suppressions=$PWD/../tests/lsan.supp" \
   UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j"$(nproc)") || status=$?
 
