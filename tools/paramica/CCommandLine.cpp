@@ -5,6 +5,7 @@
 #include "CRegisterCommands.h"
 
 #include "backend/CDataBackend.h"
+#include "items/CItem.h"
 #include "models/CTreeModel.h"
 #include "protocol/CProtocolMaster.h"
 
@@ -348,6 +349,11 @@ void CCommandLine::printError(const QString& line)
 {
     std::fprintf(stderr, "%s\n", qPrintable(line));
     std::fflush(stderr);
+}
+
+bool CCommandLine::isCaptionRow(const CItem* item)
+{
+    return item->type() == CItem::TYPE_OBJECT || item->type() == CItem::TYPE_GROUP;
 }
 
 QString CCommandLine::hexWord(int value)

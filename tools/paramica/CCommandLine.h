@@ -13,6 +13,7 @@
 #include <vector>
 
 class CDataBackend;
+class CItem;
 class CTreeModel;
 class QEventLoop;
 
@@ -80,6 +81,8 @@ public:
     static void printLine(const QString& line);
     static void printError(const QString& line);
     static QString hexWord(int value);
+    // Object and group items head the rows below them and hold no value.
+    static bool isCaptionRow(const CItem* item);
 
 private:
     QString helpText() const;

@@ -11,13 +11,6 @@
 
 #include <functional>
 
-namespace {
-bool isCaptionRow(const CItem* item)
-{
-    return item->type() == CItem::TYPE_OBJECT || item->type() == CItem::TYPE_GROUP;
-}
-}
-
 CDeviceCommands::CDeviceCommands(CCommandLine& commandLine)
     : m_commandLine(commandLine)
 {
@@ -83,7 +76,7 @@ void CDeviceCommands::printModel(CTreeModel* model)
             const QModelIndex caption = model->index(row, captionColumn, parent);
             const CItem* item = model->itemAt(caption);
             QString line = QString(2 * depth, QLatin1Char(' ')) + model->data(caption).toString();
-            if (!isCaptionRow(item))
+            if (!CCommandLine::isCaptionRow(item))
                 line += QStringLiteral(": ") + model->data(model->index(row, valueColumn, parent)).toString().trimmed();
             CCommandLine::printLine(line);
             printRows(model->index(row, 0, parent), depth + 1);
@@ -124,10 +117,10 @@ int CDeviceCommands::set(const QStringList& arguments)
 
     CItem* item = model->findChild<CItem*>(itemName);
     for (CItem* candidate : model->findChildren<CItem*>()) {
-        if (!item && !isCaptionRow(candidate) && candidate->caption() == itemName)
+        if (!item && !CCommandLine::isCaptionRow(candidate) && candidate->caption() == itemName)
             item = candidate;
     }
-    if (!item || isCaptionRow(item)) {
+    if (!item || CCommandLine::isCaptionRow(item)) {
         CCommandLine::printError(QStringLiteral("Model '%1' has no item '%2'.").arg(modelName, itemName));
         return CCommandLine::EXIT_USAGE;
     }

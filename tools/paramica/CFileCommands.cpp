@@ -26,10 +26,6 @@ const int MAX_RECORD_SECONDS = 7 * 86400;
 // Rotation hours a recording accepts, in the order of the record file's choices.
 const QList<int> ROTATION_HOURS = { 2, 4, 8, 12, 24, 28 };
 
-bool isCaptionRow(const CItem* item)
-{
-    return item->type() == CItem::TYPE_OBJECT || item->type() == CItem::TYPE_GROUP;
-}
 }
 
 CFileCommands::CFileCommands(CCommandLine& commandLine)
@@ -157,7 +153,7 @@ int CFileCommands::load(const QString& fileName)
             continue;
         CItem* item = parameter->findChild<CItem*>(record.name);
         QString why;
-        if (!item || isCaptionRow(item) || item->id() != record.id || item->type() != record.type)
+        if (!item || CCommandLine::isCaptionRow(item) || item->id() != record.id || item->type() != record.type)
             refused.append(QStringLiteral("%1: the connected device has no such item.").arg(record.name));
         else if (item->isReadOnly())
             continue; // the device's own value stays
