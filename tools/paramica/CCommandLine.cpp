@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace {
 const int DEFAULT_TCP_PORT = 502;
 const uint MAX_TCP_PORT = 65535;
@@ -31,6 +33,7 @@ quint16 blockAddress(const QByteArray& data)
 
 CCommandLine::CCommandLine(QObject* parent)
     : QObject(parent)
+    , m_progressOnTerminal(isatty(STDERR_FILENO))
 {
     m_groups.push_back(std::make_unique<CRegisterCommands>(*this));
     m_groups.push_back(std::make_unique<CDeviceCommands>(*this));
@@ -337,6 +340,27 @@ void CCommandLine::reportMessage(const QString& caption, const QString& text)
     // Communication failures end the command; other notices are only shown.
     if (caption == CAPTION_COMMUNICATION || caption == CAPTION_RESET)
         finish(EXIT_DEVICE_ERROR);
+}
+
+void CCommandLine::showProgress(const QString& text, int percent)
+{
+    if (m_progressOnTerminal) {
+        // Erase what a longer earlier text left at the end of the line.
+        std::fprintf(stderr, "\r%s\033[K", qPrintable(text));
+        std::fflush(stderr);
+        m_progressShown = true;
+    } else if (percent / 10 > m_progressTenths) {
+        m_progressTenths = percent / 10;
+        printError(text);
+    }
+}
+
+void CCommandLine::endProgress()
+{
+    if (m_progressShown)
+        std::fprintf(stderr, "\n");
+    m_progressShown = false;
+    m_progressTenths = -1;
 }
 
 void CCommandLine::printLine(const QString& line)

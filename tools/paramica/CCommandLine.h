@@ -78,6 +78,11 @@ public:
     // A message of the library as "caption: text" on stderr; communication
     // failures end the running wait.
     void reportMessage(const QString& caption, const QString& text);
+    // The progress of a long command on stderr: one line redrawn in place on
+    // a terminal, otherwise a line at each tenth of the way.
+    void showProgress(const QString& text, int percent);
+    // Ends a progress line (a terminal's cursor goes to the next line).
+    void endProgress();
     static void printLine(const QString& line);
     static void printError(const QString& line);
     static QString hexWord(int value);
@@ -96,6 +101,9 @@ private:
     QEventLoop* m_loop = nullptr;
     int m_exitCode = EXIT_OK;
     bool m_unanswered = false;
+    bool m_progressOnTerminal = false;
+    int m_progressTenths = -1; // the last tenth written off a terminal
+    bool m_progressShown = false;
     // Start addresses of the blocks each model has asked for and not yet got.
     QHash<CTreeModel*, QList<quint16>> m_unansweredBlocks;
     QSet<CTreeModel*> m_readModels;

@@ -17,7 +17,6 @@
 #include <QFileInfo>
 #include <QTimer>
 
-#include <cstdio>
 
 namespace {
 const int RECORD_INTERVAL_MS = 1000;
@@ -225,9 +224,13 @@ int CFileCommands::record(const QString& fileName)
                      [&](const QHash<QString, QString>& texts) {
                          recorder.appendData(texts);
                          ++rows;
-                         std::fprintf(stderr, "\rRecording %s: %lld of %d s, %d rows", qPrintable(recorder.fileName()),
-                                      (elapsed.elapsed() + 500) / 1000, seconds, rows);
-                         std::fflush(stderr);
+                         const qint64 second = qMin<qint64>((elapsed.elapsed() + 500) / 1000, seconds);
+                         m_commandLine.showProgress(QStringLiteral("Recording %1: %2 of %3 s, %4 rows")
+                                                        .arg(recorder.fileName())
+                                                        .arg(second)
+                                                        .arg(seconds)
+                                                        .arg(rows),
+                                                    int(100 * second / seconds));
                      });
     // Process values are polled, as a front end's chart timer does.
     int polls = 1;
@@ -248,7 +251,7 @@ int CFileCommands::record(const QString& fileName)
     // The last read is answered or given up before the rows are counted.
     m_commandLine.waitForCompletion(CCommandLine::COMMAND_TIMEOUT_MS, true);
     recorder.stop();
-    std::fprintf(stderr, "\n");
+    m_commandLine.endProgress();
     if (result != CCommandLine::EXIT_OK)
         return result;
     if (rows < polls)
