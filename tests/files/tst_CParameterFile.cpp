@@ -119,7 +119,6 @@ private slots:
         QList<QVariantList> actual;
         for (const CDataPoint& point : loaded) {
             actual << fields(point);
-            QVERIFY(point.caption.isEmpty() && point.unit.isEmpty() && point.valueText.isEmpty() && !point.visible);
             QVERIFY2(point.type == CItem::TYPE_GROUP || owner.findChild<CItem*>(point.name)->canHold(point.value), qPrintable(point.name));
         }
         QCOMPARE(actual, expected);
@@ -153,12 +152,9 @@ private slots:
         QVERIFY(content.endsWith("            </group>\n        </group>\n    </group>\n</PMX_PARA>\n"));
         QVERIFY(!content.contains("Optionen_Alarm") && !content.contains("\"Root\""));
 
-        // Without records the version and both groups are still there.
+        // A file without records loads as one.
         const QString name = path(QStringLiteral("empty.xml"));
         QVERIFY(CParameterFile::saveFile(name, {{"le_device", "TC200"}}, {}));
-        QCOMPARE(readFile(name), QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PMX_PARA>\n    <value Parameter=\"PMX_ParameterfileVersion\" Default=\"1\"/>\n"
-                                            "    <group name=\"description\">\n        <value Parameter=\"le_device\" Default=\"TC200\"/>\n    </group>\n"
-                                            "    <group name=\"entries\"/>\n</PMX_PARA>\n"));
         Description loadedDescription = {{"stale", "x"}};
         QList<CDataPoint> loaded = {CDataPoint()};
         QVERIFY(CParameterFile::loadFile(name, &loadedDescription, &loaded) && loaded.isEmpty());
@@ -189,10 +185,10 @@ private slots:
         QCOMPARE(data.at(3).value.userType(), int(QMetaType::Double)); // unrounded, for the check to refuse
     }
 
-    // A value survives its file exactly, also one no item can hold (for the
-    // check to refuse); a float as the device holds it. A text XML 1.0 cannot
-    // carry fails the save and keeps the earlier file: written, it would not
-    // load again or would lose the character.
+    // A value survives its file exactly, also one no item can hold and what is
+    // no value of its type (for the check to refuse); a float as the device
+    // holds it. A text XML 1.0 cannot carry fails the save and keeps the
+    // earlier file: written, it would not load again or would lose the character.
     void fileCarries_data()
     {
         QTest::addColumn<Description>("description");
@@ -203,9 +199,20 @@ private slots:
         QTest::addColumn<QString>("error");
 
         QTest::newRow("uint32 maximum") << Description() << "Item" << int(CItem::TYPE_UINT32_T) << QVariant(4294967295u) << QVariant(4294967295u) << "";
+        QTest::newRow("uint32 above 2^24") << Description() << "Item" << int(CItem::TYPE_UINT32_T) << QVariant(16777217u) << QVariant(16777217u) << "";
         QTest::newRow("int32 minimum") << Description() << "Item" << int(CItem::TYPE_INT32_T) << QVariant(-2147483647 - 1) << QVariant(-2147483647 - 1) << "";
         QTest::newRow("real as typed") << Description() << "Item" << int(CItem::TYPE_REAL) << QVariant(0.1) << QVariant(0.1f) << "";
         QTest::newRow("fraction for an integer") << Description() << "Item" << int(CItem::TYPE_INT16_T) << QVariant(21.5) << QVariant(21.5) << "";
+        QTest::newRow("fraction above 2^24") << Description() << "Item" << int(CItem::TYPE_UINT32_T) << QVariant(16777217.5) << QVariant(16777217.5) << "";
+        QTest::newRow("uint16 too big") << Description() << "Item" << int(CItem::TYPE_UINT16_T) << QVariant(70000) << QVariant(70000) << "";
+        QTest::newRow("uint32 too big") << Description() << "Item" << int(CItem::TYPE_UINT32_T) << QVariant(qlonglong(4294967296)) << QVariant(qlonglong(4294967296)) << "";
+        QTest::newRow("huge") << Description() << "Item" << int(CItem::TYPE_UINT16_T) << QVariant(1e300) << QVariant(1e300) << "";
+        QTest::newRow("real beyond float") << Description() << "Item" << int(CItem::TYPE_REAL) << QVariant(1e39) << QVariant(1e39) << "";
+        QTest::newRow("not a number") << Description() << "Item" << int(CItem::TYPE_UINT16_T) << QVariant("abc") << QVariant("abc") << "";
+        QTest::newRow("no value") << Description() << "Item" << int(CItem::TYPE_UINT16_T) << QVariant() << QVariant() << "";
+        QTest::newRow("unset clock") << Description() << "Item" << int(CItem::TYPE_DATETIME) << QVariant(QDateTime()) << QVariant(QDateTime()) << "";
+        QTest::newRow("no date and time") << Description() << "Item" << int(CItem::TYPE_DATETIME) << QVariant("yesterday") << QVariant("yesterday") << "";
+        QTest::newRow("number in a text") << Description() << "Item" << int(CItem::TYPE_TEXT16_T) << QVariant("12.50") << QVariant("12.50") << "";
         QTest::newRow("XML characters and line breaks") << Description{{"le_customer", "A & B\r\n<C>\t"}} << "Item" << int(CItem::TYPE_TEXT16_T) << QVariant("<&\"'>\t\r\n") << QVariant("<&\"'>\t\r\n") << "";
         QTest::newRow("beyond the 16-bit plane") << Description() << "Item" << int(CItem::TYPE_TEXT16_T) << QVariant(QString::fromUtf8("\xF0\x9F\x98\x80")) << QVariant(QString::fromUtf8("\xF0\x9F\x98\x80")) << "";
         QTest::newRow("control character in a description") << Description{{"le_customer", "Mül\x01ler"}} << "Item" << int(CItem::TYPE_UINT16_T) << QVariant(1) << QVariant() << "le_customer";
@@ -280,9 +287,8 @@ private slots:
         QObject owner;
         CTreeModel* model = parameters(&owner);
         // pattern (not anchored), object it finds
-        for (const auto& [pattern, object] : QList<QPair<QString, QString>>{{"ollwerte_Sollw", "Sollwerte_Sollwert"}, {"Optionen_Alarm", "Betrieb_Optionen_Alarm"}, {"Wartung", "Betrieb_Wartung"}})
-            QCOMPARE(CParameterFile::parameter(pattern, model), model->findChild<CItem*>(object)->toValueString());
-        QCOMPARE(CParameterFile::parameter(QStringLiteral("^does not exist$"), model), QString());
+        for (const auto& [pattern, object] : QList<QPair<QString, QString>>{{"ollwerte_Sollw", "Sollwerte_Sollwert"}, {"Optionen_Alarm", "Betrieb_Optionen_Alarm"}, {"^nothing$", ""}})
+            QCOMPARE(CParameterFile::parameter(pattern, model), object.isEmpty() ? QString() : model->findChild<CItem*>(object)->toValueString());
         QCOMPARE(CParameterFile::parameter(QStringLiteral("Wartung"), nullptr), QString());
     }
 
@@ -300,8 +306,7 @@ private slots:
 
         QTextTable* table = qobject_cast<QTextTable*>(doc->rootFrame()->childFrames().last()); // below the floating frame
         QVERIFY(table);
-        QCOMPARE(cellText(table, 0, 0) + cellText(table, 0, 1) + cellText(table, 0, 2) + cellText(table, 0, 3), QStringLiteral("NumberCaptionValueUnit"));
-        int row = 1;
+        int row = 1; // below the header row
         int number = 1;
         for (const CDataPoint& point : data) {
             if (!point.visible || point.type == CItem::TYPE_ROOT)
@@ -313,26 +318,21 @@ private slots:
             QCOMPARE(table->cellAt(row, 3).format().background().color() == CParamicaModel::TABLE_CAPTION_COLOR, caption);
             ++row;
         }
-        QCOMPARE(table->rows(), row);
-        QVERIFY(row < data.size()); // the invisible records and the root are left out
+        QCOMPARE(table->rows(), row); // the invisible records and the root are left out
     }
 
-    void pdfAndPrint()
+    // What the printer gets is the document, non-ASCII text included. (Saved
+    // PDFs are read back by the command-line suite.)
+    void print()
     {
         QVERIFY(!CParameterFile::printPdf(nullptr, description(), {}));
+        QObject owner;
         QPrinter printer;
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(path(QStringLiteral("printed.pdf")));
-        QVERIFY(CParameterFile::printPdf(&printer, description(), {}));
-        QCOMPARE(printer.resolution(), 300);
-        QCOMPARE(printer.pageLayout().pageSize().id(), QPageSize::A4);
-        QVERIFY(readFile(printer.outputFileName()).startsWith("%PDF"));
-
-        QObject owner;
-        const QString name = path(QStringLiteral("para.pdf"));
-        QVERIFY(CParameterFile::savePdf(name, description(), CParameterFile::parameterData(parameters(&owner))));
+        QVERIFY(CParameterFile::printPdf(&printer, description(), CParameterFile::parameterData(parameters(&owner))));
         QProcess pdftotext;
-        pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), name, QStringLiteral("-")});
+        pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), printer.outputFileName(), QStringLiteral("-")});
         if (!pdftotext.waitForFinished(30000))
             QSKIP("pdftotext (poppler-utils) is not installed");
         const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());

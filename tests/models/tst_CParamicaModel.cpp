@@ -47,9 +47,10 @@ void filter(QSortFilterProxyModel* proxy, int column, const QString& rejected)
 }
 }
 
-// What every kind of model owes the front end: rows that appear, vanish or
-// change are announced where they are, persistent indexes follow their items,
-// and answers from the device reach the right items.
+// The models built from the sample description. What every kind owes the
+// front end: rows that appear, vanish or change are announced where they
+// are, persistent indexes follow their items, and answers from the device
+// reach the right items; then what each kind shows and asks for.
 class tst_CParamicaModel : public QObject
 {
     Q_OBJECT
@@ -195,6 +196,180 @@ private slots:
         filter(&fresh, filterColumn, rejected);
         fresh.setSourceModel(m_model);
         QCOMPARE(sourceRows(proxy), sourceRows(fresh));
+    }
+
+    void treeRowsRolesAndRequests()
+    {
+        QObject owner;
+        auto* parameter = m_sample.build<CTreeModel>(QStringLiteral("Parameter"), &owner);
+        QVERIFY(parameter);
+        QCOMPARE(parameter->rowCount(), 1);
+        QCOMPARE(parameter->columnCount(), 3); // info numbers present
+        const QModelIndex control = parameter->index(0, 0);
+        QVERIFY(parameter->data(control).toString().isEmpty()); // no info number on the object row
+        QCOMPARE(parameter->data(parameter->index(0, 1)).toString(), QStringLiteral("Control"));
+        QCOMPARE(parameter->rowCount(control), 2); // two elements: group rows
+        const QModelIndex setpoints = parameter->index(0, 0, control);
+        QCOMPARE(parameter->itemAt(setpoints)->objectName(), QStringLiteral("Sollwerte"));
+        QCOMPARE(parameter->rowCount(setpoints), 10);
+        QCOMPARE(parameter->findChild<CItem*>("Sollwerte_Betriebsart")->toValueString(), QStringLiteral("Heating"));
+
+        const QModelIndex setpoint = parameter->index(0, 2, setpoints);
+        QCOMPARE(parameter->data(parameter->index(0, 0, setpoints)).toString(), QStringLiteral("P01"));
+        QCOMPARE(parameter->data(parameter->index(0, 1, setpoints)).toString(), QStringLiteral("Setpoint"));
+        QCOMPARE(parameter->data(setpoint).toString(), QStringLiteral("21,5 °C"));
+        QCOMPARE(parameter->data(setpoint, Qt::ToolTipRole).toString(),
+                 QStringLiteral("Settings range min: -50,0 °C\nSettings range max: 150,0 °C"));
+        // Caption rows stand out; value rows do not.
+        QVERIFY(parameter->data(setpoints, Qt::BackgroundRole).isValid() && !parameter->data(setpoint, Qt::BackgroundRole).isValid());
+
+        // One request each way over the whole object; no FC_RW feature, no read-write.
+        QSignalSpy reads(parameter, &CTreeModel::buildReadRequests);
+        QSignalSpy writes(parameter, &CTreeModel::buildWriteRequests);
+        QSignalSpy readWrites(parameter, &CTreeModel::buildReadWriteRequests);
+        parameter->readData();
+        parameter->writeData();
+        parameter->readWriteData();
+        QCOMPARE(readWrites.count(), 0);
+        const CRequest read = reads.first().first().value<QList<CRequest>>().first();
+        QCOMPARE(QList<int>({ read.type, read.functionCode, read.readAddress, read.readLength }),
+                 QList<int>({ REQUEST_READ_PARA, 3, 0x1000, 70 }));
+        const CRequest write = writes.first().first().value<QList<CRequest>>().first();
+        QCOMPARE(QList<int>({ write.type, write.functionCode, write.writeAddress, write.writeLength, write.data.size() }),
+                 QList<int>({ REQUEST_WRITE_PARA, 16, 0x1000, 70, 70 }));
+        QCOMPARE(write.data.left(6), QByteArray::fromHex("00d700140001")); // 215, 20, list index 1
+
+        QVERIFY(parameter->flags(setpoint) & Qt::ItemIsEditable);
+        parameter->setReadOnly(true);
+        QVERIFY(!(parameter->flags(setpoint) & Qt::ItemIsEditable));
+        QVERIFY(parameter->findChild<CItem*>("Sollwerte_Sollwert")->isReadOnly());
+
+        // Single-element classes hang their lines under the object row; the
+        // device information is read in two requests.
+        auto* deviceInfo = m_sample.build<CTreeModel>(QStringLiteral("DeviceInfo"), &owner);
+        QCOMPARE(deviceInfo->columnCount(), 2); // no info numbers
+        QCOMPARE(deviceInfo->rowCount(deviceInfo->index(0, 0)), 4);
+        QSignalSpy infoReads(deviceInfo, &CTreeModel::buildReadRequests);
+        deviceInfo->readData();
+        const QList<CRequest> infoRequests = infoReads.first().first().value<QList<CRequest>>();
+        QCOMPARE(infoRequests.size(), 2);
+        QCOMPARE(QList<int>({ infoRequests.at(0).type, infoRequests.at(0).readLength, infoRequests.at(1).readAddress }),
+                 QList<int>({ REQUEST_READ_DEVICE_INFO, 20, 0x0410 }));
+    }
+
+    void rowsAreAnnouncedWhereTheyAppear()
+    {
+        const auto line = [](const char* id, const char* type, const char* name) {
+            return QHash<QString, QString>{ { "DataId", id }, { "Datatype", type }, { "Parameter", name }, { "Text", name } };
+        };
+        const CElement element{ "Werte", "Values", { line("0", "uint16_t", "Known"), line("1", "quantum", "Unknown") } };
+        CTreeModel model(QStringLiteral("Generic"));
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        QVERIFY(model.setupModel({ CElementClass{ "Werte", "Values", {}, { element } } })); // the unknown type
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(inserted.count(), 0);
+        // The line of unknown type is kept, and has its row while visible.
+        const QModelIndex values = model.index(0, 0);
+        QCOMPARE(model.rowCount(values), 2);
+        QCOMPARE(model.itemAt(model.index(1, 0, values))->objectName(), QStringLiteral("Werte_Unknown"));
+
+        // An item appended to a built model appears below its parent.
+        auto* added = new CItem(model.itemAt(values));
+        model.appendItem(added);
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(inserted.first().at(0).toModelIndex(), values);
+        QCOMPARE(inserted.first().at(1).toInt(), 2);
+        QCOMPARE(model.itemAt(model.index(2, 0, values)), added);
+    }
+
+    // Flat tables: caption rows follow their rows.
+    void tableRowsAndRoles()
+    {
+        QObject owner;
+        auto* parameter = m_sample.build<CTableModel>(QStringLiteral("Parameter"), &owner);
+        QVERIFY(parameter);
+        QCOMPARE(parameter->columnCount(), 2);
+        QCOMPARE(parameter->rowCount(), 10 + 1 + 10 + 1 + 1);
+        QCOMPARE(parameter->itemAt(0)->objectName(), QStringLiteral("Sollwerte_Sollwert"));
+        QCOMPARE(parameter->itemAt(10)->objectName(), QStringLiteral("Sollwerte"));
+        QCOMPARE(parameter->itemAt(21)->type(), CItem::TYPE_GROUP);
+        QCOMPARE(parameter->itemAt(22)->type(), CItem::TYPE_OBJECT);
+        QVERIFY(!parameter->itemAt(-1));
+        QVERIFY(!parameter->itemAt(parameter->rowCount()));
+        // Bits are children of their bitfield, not rows.
+        QVERIFY(parameter->itemAt(12)->findChild<CItem*>(QStringLiteral("Betrieb_Optionen_Alarm")));
+
+        // Captions are looked up among the object and group rows only.
+        QCOMPARE(parameter->itemByCaption(QStringLiteral("Control")), parameter->itemAt(22));
+        QCOMPARE(parameter->itemByCaption(QStringLiteral("Operation")), parameter->itemAt(21));
+        QVERIFY(!parameter->itemByCaption(QStringLiteral("Setpoint")));
+        QVERIFY(!parameter->itemByCaption(QStringLiteral("control")));
+
+        const QModelIndex setpoint = parameter->index(0, 1);
+        QCOMPARE(parameter->data(parameter->index(0, 0)).toString(), QStringLiteral("Setpoint"));
+        QCOMPARE(parameter->data(setpoint).toString(), QStringLiteral("21,5 °C"));
+        // Caption rows stand out over the whole width; value rows do not.
+        QVERIFY(!parameter->data(setpoint, Qt::BackgroundRole).isValid());
+        QVERIFY(parameter->data(parameter->index(22, 1), Qt::BackgroundRole).isValid());
+
+        // The special value text stands for values at or below the minimum.
+        CItem* hysteresis = parameter->itemAt(1);
+        hysteresis->setSpecialValueText(QStringLiteral("off"));
+        hysteresis->setValue(0);
+        QCOMPARE(parameter->data(parameter->index(1, 1)).toString(), QStringLiteral("off"));
+        hysteresis->setValue(20);
+        QCOMPARE(parameter->data(parameter->index(1, 1)).toString(), QStringLiteral("2,0 K"));
+
+        // The language and the read-only state reach every row.
+        parameter->setupTranslationTexts({ { "Deutsch", { { "Setpoint", "Sollwert" }, { "Control", "Regelung" } } } });
+        parameter->updateModelTranslation(QStringLiteral("Deutsch"));
+        QCOMPARE(parameter->data(parameter->index(0, 0)).toString(), QStringLiteral("Sollwert"));
+        QCOMPARE(parameter->data(parameter->index(22, 0)).toString(), QStringLiteral("Regelung"));
+        parameter->setReadOnly(true);
+        QVERIFY(parameter->isReadOnly() && parameter->itemAt(0)->isReadOnly() && parameter->itemAt(22)->isReadOnly());
+    }
+
+    // The weekly program: seven days, two switch-on and two switch-off times
+    // of day per day.
+    void programCellsRequestsAndEditing()
+    {
+        QObject owner;
+        CProgramTableModel* program = m_sample.buildProgram(QStringLiteral("Weekly program"), &owner);
+        QCOMPARE(program->rowCount(), 7);
+        QCOMPARE(program->columnCount(), 4);
+        QCOMPARE(program->headerData(0, Qt::Vertical).toString(), QStringLiteral("Monday"));
+        QCOMPARE(program->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Off 2"));
+        QCOMPARE(program->headerData(9, Qt::Horizontal).toString(), QStringLiteral("?"));
+        QCOMPARE(program->data(program->index(0, 0)).toString(), QStringLiteral("06:00 "));
+        QCOMPARE(program->data(program->index(6, 3)).toString(), QStringLiteral("22:00 "));
+        QCOMPARE(program->data(program->index(0, 0), Qt::ToolTipRole).toString(),
+                 QStringLiteral("Settings range min: 00:00\nSettings range max: 24:00"));
+        QVERIFY(program->flags(program->index(0, 0)) & Qt::ItemIsEditable);
+        QCOMPARE(CProgramTableModel::columnRefFromString(QStringLiteral("Column12_Off")), QStringLiteral("Off"));
+        QVERIFY(CProgramTableModel::columnRefFromString(QStringLiteral("Column3")).isEmpty());
+
+        // Requests carry the whole program.
+        const CRequest read = program->readData();
+        QCOMPARE(QList<int>({ read.type, read.functionCode, read.readAddress, read.readLength, read.data.size() }),
+                 QList<int>({ REQUEST_READ_PROGRAM, 3, 12288, 56, 0 }));
+        const CRequest write = program->writeData();
+        QCOMPARE(QList<int>({ write.type, write.functionCode, write.writeAddress, write.writeLength, write.data.size() }),
+                 QList<int>({ REQUEST_WRITE_PROGRAM, 16, 12288, 56, 56 }));
+
+        // The item judges the text; the model takes the value or says why not.
+        QSignalSpy refused(program, &CProgramTableModel::inputRefused);
+        QSignalSpy changed(program, &QAbstractItemModel::dataChanged);
+        const QModelIndex monday = program->index(0, 0);
+        QVERIFY(program->setData(monday, QStringLiteral("06:15")));
+        QVERIFY(!changed.isEmpty());
+        QVERIFY(!program->setData(monday, QStringLiteral("06:10"))); // not on a quarter hour
+        QCOMPARE(program->itemAt(monday)->value().toInt(), 25);
+        QCOMPARE(refused.count(), 1);
+        QVERIFY(refused.first().first().toString().contains(QStringLiteral("Monday")));
+        program->decodeData(QByteArray::fromHex("ffff")); // below the minimum
+        QCOMPARE(program->data(monday).toString(), QStringLiteral("--:--"));
     }
 
     void readAndWriteThroughTheSimulator()

@@ -115,8 +115,6 @@ private slots:
             "<value name=\"Version\" Default=\"7\" Divider=\"10\"/></group></group><value DVX_OBJECT_NAME=\"PabOut_1\"/></group>");
 
         QTest::newRow("TC200 1.00") << "" << sample << tc200 << tc200;
-        QTest::newRow("TC200 1.01") << "" << readSample("TC200_V101.xml") << "TC200|47110001|1.01|0.00|1.1.0|6" << "TC200|47110001|1.01|0.00|1.1.0|6";
-        QTest::newRow("TC300") << "" << readSample("TC300.xml") << "TC300|4712XXXX|2.00|0.00|2.0.0|1" << "TC300|4712XXXX|2.00|0.00|2.0.0|1";
         QTest::newRow("parameter and PabOut versions") << "" << sealed(minimalDescription(versions)) << "Mini device|123|1.20|0.70||0" << "Mini device|123|1.20|0.70||0";
         QTest::newRow("check bytes like a UTF-8 lead byte") << "" << lookalikeSealedSample() << tc200 << tc200;
         QTest::newRow("huge attribute") << "" << sealed(minimalDescription(hugeName)) << mini << mini;
@@ -165,29 +163,14 @@ private slots:
             QVERIFY(parser.content().isEmpty());
     }
 
-    void fullParseOfOneFile()
+    // The content the models are built from is checked through them; here
+    // what they cannot see: attribute indexes follow the file, the same in
+    // every run.
+    void fullParseKeepsAttributeOrder()
     {
         CXmlParser parser;
         QVERIFY(parser.readFileContent(sampleFile(QStringLiteral("TC200_V100.xml"))));
-        const QMap<QString, CElementMap*> content = parser.content();
-        QCOMPARE(content.keys(), (QStringList{ "DeviceInfo", "PabOut", "Parameter", "Setup" }));
-
-        const CElementMap* parameter = content.value(QStringLiteral("Parameter"));
-        QCOMPARE(parameter->features, (QList<QPair<QString, QString>>{
-                                          { "FC_RD", "3" }, { "FC_WR", "16" }, { "Access", "static" } }));
-        const CElementClass& control = parameter->classes.first();
-        QCOMPARE(control.name + control.text, QStringLiteral("RegelungControl"));
-        QCOMPARE(control.features.at(2), qMakePair(QStringLiteral("Version"), QStringLiteral("100")));
-        QCOMPARE(control.elements.size(), 2);
-        QCOMPARE(control.elements.at(0).name, QStringLiteral("Sollwerte"));
-        QCOMPARE(control.elements.at(1).lines.size(), 10);
-        const QHash<QString, QString> setpoint = control.elements.at(0).lines.first();
-        QCOMPARE(setpoint.value("Unit"), QStringLiteral("°C"));
-        QVERIFY(setpoint.value("TextIfOut").isEmpty()); // missing attributes read as empty
-        QCOMPARE(parameter->lists.at(0).value("List"), QStringLiteral("Off,Heating,Cooling,Auto"));
-        QCOMPARE(parameter->bitfields.first().lines.at(1).value("Visibility"), QStringLiteral("false"));
-
-        // Attribute indexes follow the file, the same in every run.
+        QCOMPARE(parser.content().keys(), (QStringList{ "DeviceInfo", "PabOut", "Parameter", "Setup" }));
         const CDeviceDescription::FeatureValue column =
             parser.deviceDescription().features.value("Programme").value("Weekly program").at(4);
         QStringList attributes;
@@ -226,12 +209,9 @@ private slots:
         QTest::newRow("data logger, switched off") << sample << "Datenlogger" << "Enabled" << "Base" << 6 << false << QVariant(false);
         QTest::newRow("missing key") << sample << "RTC" << "Address_RD" << "Nowhere" << 1 << true << QVariant();
         QTest::newRow("missing entry") << sample << "RTC" << "Anzahl_X" << "Base" << 1 << true << QVariant();
-        QTest::newRow("hex address") << withFeature("Programme", "Address_RD", "0x1000") << "Programme" << "Address_RD" << "Base" << 5 << true << QVariant(4096u);
-        QTest::newRow("decimal address") << withFeature("Programme", "Address_RD", "4096") << "Programme" << "Address_RD" << "Base" << 5 << true << QVariant(4096u);
         QTest::newRow("suffix h is no number") << withFeature("Programme", "Address_RD", "1000h") << "Programme" << "Address_RD" << "Base" << 5 << true << QVariant(0u);
         QTest::newRow("names are case-sensitive") << withFeature("programme", "Anzahl", "8") << "programme" << "Anzahl" << "Base" << 0 << true << QVariant(8u);
         QTest::newRow("TRUE enables but is not true") << withFeature("RTC", "Enabled", "TRUE") << "RTC" << "Enabled" << "Base" << 1 << true << QVariant(false);
-        QTest::newRow("false disables") << withFeature("RTC", "Enabled", "false") << "RTC" << "Enabled" << "Base" << 1 << false << QVariant(false);
         QTest::newRow("empty list part kept") << withFeature("RTC", "List", "Off,,On") << "RTC" << "List" << "Base" << 1 << true << QVariant(QStringList{ "Off", "", "On" });
         QTest::newRow("empty group stays disabled") << withFeatures("<group name=\"RTC\"/>") << "RTC" << "FC_RD" << "Base" << 1 << false << QVariant();
         QTest::newRow("own values under Base") << nestedGroups << "RTC" << "FC_RD" << "Base" << 1 << true << QVariant(3u);
