@@ -2,8 +2,10 @@
 
 #include <modbus/modbus.h>
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
@@ -64,6 +66,20 @@ QByteArray exchangeRaw(modbus_t* client, bool rtu, const QByteArray& pdu)
     }
     return frame;
 }
+
+// The go-to command and its answer: command 1 into the boot loader or a
+// transfer, 2 to the application.
+QString goTo(int command)
+{
+    return QStringLiteral("01 57 5000 0003 06 04c1a93e %1 > 01 57 5000 0003").arg(command, 4, 10, QChar('0'));
+}
+
+// A restart: silence, then the identification of VELTA with product code and
+// revision objects (id, length, text) as given.
+QStringList restartedAs(const QString& objects)
+{
+    return { "01 2b 0e 01 00 > ", "*01 2b 0e 01 00 > 01 2b 0e 01 01 00 00 03 00 05 56454c5441 " + objects };
+}
 }
 
 class tst_paramica_devsim : public QObject
@@ -89,6 +105,29 @@ class tst_paramica_devsim : public QObject
         return client;
     }
 
+    // Each step: the request (unit id, function code, data) > the answer the
+    // simulator gives, framed by libmodbus; nothing after ">" is silence, and
+    // "~" an answer whose CRC (RTU) or length field (TCP) it breaks. A step
+    // starting with "*" is sent again until that answer comes, for up to five
+    // seconds: the end of a restart.
+    void exchange(modbus_t* client, bool rtu, const QStringList& steps)
+    {
+        for (const QString& step : steps) {
+            const QString answer = step.section('>', 1);
+            QByteArray expected = answer.trimmed().isEmpty() ? QByteArray() : framedByLibmodbus(rtu, QByteArray::fromHex(answer.toLatin1()));
+            if (answer.contains('~'))
+                expected[rtu ? expected.size() - 1 : 5] = char(rtu ? ~expected.at(expected.size() - 1) : expected.at(5) + 1);
+            const QByteArray request = QByteArray::fromHex(step.section('>', 0, 0).remove('*').toLatin1());
+            const QDeadlineTimer deadline(step.startsWith('*') ? 5000 : 0);
+            QByteArray frame;
+            do {
+                frame = exchangeRaw(client, rtu, request);
+            } while (frame.mid(rtu ? 0 : 2) != expected.mid(rtu ? 0 : 2) && !deadline.hasExpired());
+            // A TCP answer repeats the client's transaction identifier, which is not ours to expect.
+            QVERIFY2(frame.mid(rtu ? 0 : 2) == expected.mid(rtu ? 0 : 2), qPrintable(step + " got " + frame.toHex(' ')));
+        }
+    }
+
 private slots:
     // Every run ends on SIGTERM with exit code 0.
     void cleanup()
@@ -99,9 +138,7 @@ private slots:
             QVERIFY(m_simulator.exitStatus() == QProcess::NormalExit && m_simulator.exitCode() == 0);
     }
 
-    // Each step: the request (unit id, function code, data) > the answer the
-    // simulator gives, framed by libmodbus; nothing after ">" is silence, and
-    // "~" an answer whose CRC (RTU) or length field (TCP) it breaks.
+    // One row per exchange, steps as exchange() reads them.
     void exchanges_data()
     {
         QTest::addColumn<QStringList>("options");
@@ -152,7 +189,7 @@ private slots:
         QTest::newRow("unit filter, rtu") << QStringList{ "--unit", "5" } << true << unitFilter;
 
         // Device identification, basic objects from the given one on, texts in Latin-1.
-        const QString velta = "2b 0e 01 01 00 00 03 00 05 56454c5441 01 05 5443323030 02 05 56312e3030"; // VELTA, TC200, V1.00
+        const QString velta = "2b 0e 01 01 00 00 03 00 05 56454c5441 01 04 34373131 02 05 56312e3030"; // VELTA, 4711, V1.00
         QTest::newRow("identification, tcp") << QStringList{} << false << QStringList{ "01 2b 0e 01 00 > 01 " + velta, "01 03 0409 0001 > 01 03 02 0064" };
         QTest::newRow("identification, rtu, unit 3") << QStringList{ "--unit", "3" } << true << QStringList{ "03 2b 0e 01 00 > 03 " + velta, "03 03 0409 0001 > 03 03 02 0064" };
         QTest::newRow("identification, Latin-1 texts") << QStringList{ "--vendor", "Ölwerk", "--product", "", "--revision", "µ2" } << true << QStringList{ "01 2b 0e 01 00 > 01 2b 0e 01 01 00 00 03 00 06 d66c7765726b 01 00 02 02 b532" };
@@ -172,6 +209,26 @@ private slots:
         QTest::newRow("never answer") << QStringList{ "--drop-every", "1" } << false << answers("000");
         QTest::newRow("corrupt tcp length field") << QStringList{ "--corrupt-every", "2" } << false << answers("1~1");
         QTest::newRow("corrupt rtu crc") << QStringList{ "--corrupt-every", "2" } << true << answers("1~1");
+
+        // The boot loader: the application restarts into it on command 1 and
+        // is silent meanwhile; it shows its flash configuration and poll
+        // registers and refuses everything else. Without a transfer, command 2
+        // starts the application that was there, if there is one.
+        const QString tc300 = "01 04 34373132 02 05 56322e3030"; // 4712, V2.00
+        QTest::newRow("into the boot loader, rtu") << QStringList{ "--description", xml + "TC300.xml", "--firmware-version", "2.00", "--restart-delay-ms", "800" } << true
+            << QStringList{ "01 2b 0e 01 00 > 01 2b 0e 01 01 00 00 03 00 05 56454c5441 " + tc300, goTo(1) }
+                   + restartedAs("01 09 424c2d307831323638 02 05 56302e3931") // BL-0x1268, V0.91
+                   + QStringList{ "01 03 5000 0002 > 01 03 04 0001 0080", "01 03 0200 0003 > 01 03 06 0000 0000 0000",
+                                  "01 03 1000 0001 > 01 83 02", "01 03 01ff 0002 > 01 83 02", "01 04 5000 0001 > 01 84 01", "01 06 5000 0000 > 01 86 01", goTo(2) }
+                   + restartedAs(tc300);
+        QTest::newRow("go-to commands the application refuses or ignores") << QStringList{} << false
+            << QStringList{ "01 57 5000 0003 06 04c1a93f 0001 > 01 d7 03", "01 57 5000 0003 06 04c1a93e 0003 > 01 d7 03",
+                            goTo(2), "01 03 0409 0001 > 01 03 02 0064", // no restart
+                            "01 59 0000 0001 02 0000 > 01 d9 01" };
+        QTest::newRow("flash configuration beyond a PDU, no application") << QStringList{ "--boot-loader", "--flash-address-mode", "0", "--flash-block-length", "300", "--device-number", "0x1A" } << false
+            << QStringList{ "01 03 5000 0002 > 01 03 04 0000 012c", goTo(2) } + restartedAs("01 07 424c2d30783141 02 05 56302e3931"); // still BL-0x1A
+        QTest::newRow("faults in the boot loader") << QStringList{ "--boot-loader", "--drop-every", "3", "--exception", "4:0x0001-0x0001" } << false
+            << QStringList{ "01 03 0200 0001 > 01 03 02 0000", "01 59 0001 0001 02 0000 > 01 d9 04", "01 03 0200 0001 > " };
     }
 
     void exchanges()
@@ -181,15 +238,69 @@ private slots:
         QFETCH(QStringList, steps);
         const Client client = startAndConnect(rtu, options);
         QVERIFY(client);
-        for (const QString& step : steps) {
-            const QString answer = step.section('>', 1);
-            QByteArray expected = answer.trimmed().isEmpty() ? QByteArray() : framedByLibmodbus(rtu, QByteArray::fromHex(answer.toLatin1()));
-            if (answer.contains('~'))
-                expected[rtu ? expected.size() - 1 : 5] = char(rtu ? ~expected.at(expected.size() - 1) : expected.at(5) + 1);
-            const QByteArray frame = exchangeRaw(client.get(), rtu, QByteArray::fromHex(step.section('>', 0, 0).toLatin1()));
-            // A TCP answer repeats the client's transaction identifier, which is not ours to expect.
-            QVERIFY2(frame.mid(rtu ? 0 : 2) == expected.mid(rtu ? 0 : 2), qPrintable(step + " got " + frame.toHex(' ')));
-        }
+        exchange(client.get(), rtu, steps);
+    }
+
+    // Firmware transfers, the received image compared byte for byte. Image
+    // 1d3d...99 is valid for device 4711, version 1.07, 21 bytes: three
+    // blocks of 8, 8 and 5 bytes.
+    void transfers_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("rtu");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QByteArray>("image");
+
+        const QString enter = goTo(1), start = goTo(2);
+        const QStringList bootLoader = restartedAs("01 09 424c2d307831323637 02 05 56302e3931"); // BL-0x1267, V0.91
+        const QStringList application = restartedAs("01 04 34373131 02 05 56312e3037"); // 4711, V1.07
+        const auto block = [](const QString& address, const QString& bytes) {
+            const int count = bytes.size() / 2;
+            return QStringLiteral("01 59 %1 %2 %3 %4 > 01 59 %1 %2").arg(address).arg(count / 2, 4, 16, QChar('0')).arg(count, 2, 16, QChar('0')).arg(bytes);
+        };
+        const QByteArray valid = QByteArray::fromHex("1d3d000000000000 6712000000000701 feedface99");
+        const QStringList byNumber{ block("0002", "feedface99"), block("0000", "1d3d000000000000"), block("0001", "6712000000000701") };
+        const QStringList inBootLoader{ "--boot-loader", "--restart-delay-ms", "800", "--flash-block-length", "8" };
+
+        QTest::newRow("update, block addresses, tcp") << QStringList{ "--restart-delay-ms", "800", "--flash-block-length", "8" } << false
+            << QStringList{ "01 06 1000 4321 > 01 06 1000 4321", enter } + bootLoader + QStringList{ "01 03 5000 0002 > 01 03 04 0001 0008", enter } + byNumber
+                   + QStringList{ "01 03 0200 0003 > 01 03 06 0001 0015 0000", start } + application + QStringList{ "01 03 1000 0001 > 01 03 02 4321" } // parameters kept
+            << valid;
+        QTest::newRow("word addresses, odd last block, rtu") << inBootLoader + QStringList{ "--flash-address-mode", "0" } << true
+            << QStringList{ enter, block("0008", "feedface99"), block("0000", "1d3d000000000000"), block("0004", "6712000000000701"), start } + application
+            << valid;
+        QTest::newRow("wrong check value, then a good image") << inBootLoader << false
+            << QStringList{ enter, block("0000", "1d3d000000000000"), block("0001", "6712000000000701"), block("0002", "feedface98"), start } + bootLoader
+                   + QStringList{ enter } + byNumber + QStringList{ start } + application
+            << valid;
+        QTest::newRow("image of another device") << inBootLoader << false
+            << QStringList{ enter, block("0000", "0932000000000000"), block("0001", "6812000000000701"), block("0002", "feedface99"), start } + bootLoader
+            << QByteArray::fromHex("0932000000000000 6812000000000701 feedface99");
+        QTest::newRow("shorter than the header") << inBootLoader << false
+            << QStringList{ enter, block("0000", "1d3d000000000000"), start } + bootLoader << QByteArray::fromHex("1d3d000000000000");
+        // Flash of 40 bytes in blocks of 16: the third block would end at 48.
+        QTest::newRow("beyond the flash, longer than a block") << QStringList{ "--boot-loader", "--flash-size", "40", "--flash-block-length", "16" } << false
+            << QStringList{ enter, "01 59 0002 0008 10 00112233445566778899aabbccddeeff > 01 d9 02", block("0001", "00112233445566778899aabbccddeeff"),
+                            "01 59 0000 0009 12 00112233445566778899aabbccddeeff0011 > 01 d9 03", start }
+            << QByteArray(16, char(0xFF)) + QByteArray::fromHex("00112233445566778899aabbccddeeff");
+    }
+
+    void transfers()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(bool, rtu);
+        QFETCH(QStringList, steps);
+        QFETCH(QByteArray, image);
+        const QTemporaryDir folder;
+        const QString received = folder.filePath("received.bin");
+        const Client client = startAndConnect(rtu, options + QStringList{ "--flash-out", received });
+        QVERIFY(client);
+        exchange(client.get(), rtu, steps);
+        if (QTest::currentTestFailed())
+            return;
+        QFile file(received);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().toHex(' '), image.toHex(' '));
     }
 
     // Answers come late by the delay. The count of answers starts again on
@@ -227,6 +338,7 @@ private slots:
         QTest::newRow("unknown option") << QStringList{ "--frobnicate", "1" };
         QTest::newRow("missing description") << QStringList{ "--description", "/nonexistent/TC200.xml" };
         QTest::newRow("description that is not XML") << QStringList{ "--description", PARAMICA_DEVSIM_PATH };
+        QTest::newRow("firmware version with a one-digit minor") << QStringList{ "--firmware-version", "1.5" };
     }
 
     void badSetupExitsWithTwo()

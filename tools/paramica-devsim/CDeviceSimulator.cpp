@@ -1,7 +1,9 @@
 #include "CDeviceSimulator.h"
 
 #include "CDescribedDevice.h"
+#include "protocol/CFirmwareImage.h"
 
+#include <array>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -15,6 +17,15 @@ const uint8_t FUNCTION_DEVICE_ID = 0x2B;
 const uint8_t MEI_DEVICE_ID = 0x0E;
 const uint8_t BASIC_CONFORMITY = 0x01;
 const uint8_t OBJECT_COUNT = 3;
+const uint8_t FUNCTION_GO_TO = 0x57;
+const uint8_t FUNCTION_WRITE_BLOCK = 0x59;
+const int GO_TO_REGISTER = 0x5000;
+const int GO_TO_REGISTER_COUNT = 3;
+const int GO_TO_LENGTH = 11;
+const uint32_t UNLOCK_VALUE = 0x04C1A93E;
+const int COMMAND_BOOT_LOADER = 1;
+const int COMMAND_APPLICATION = 2;
+const size_t DEVICE_NUMBER_DIGITS = 4;
 const int RTU_CRC_LENGTH = 2;
 const int MAX_TCP_LENGTH_FIELD = 1 + 253; // unit id and the largest PDU
 
@@ -27,11 +38,24 @@ bool touches(int first, int count, const CSimulatorOptions::FaultRange& range)
 {
     return count > 0 && first <= range.last && first + count - 1 >= range.first;
 }
+
+uint32_t deviceNumberOf(const CSimulatorOptions& options)
+{
+    if (options.deviceNumberGiven)
+        return options.deviceNumber;
+    return uint32_t(std::stoul(std::to_string(options.orderNumber).substr(0, DEVICE_NUMBER_DIGITS)));
+}
 }
 
 CDeviceSimulator::CDeviceSimulator(const CSimulatorOptions& options, CDescribedDevice* described)
     : m_options(options)
     , m_described(described)
+    , m_deviceNumber(deviceNumberOf(options))
+    , m_product(options.productGiven ? options.product : std::to_string(m_deviceNumber))
+    , m_revision(options.revisionGiven ? options.revision
+                                       : "V" + CFirmwareImage::versionText(options.firmwareMajor, options.firmwareMinor).toStdString())
+    , m_bootLoader(options, m_deviceNumber)
+    , m_mode(options.bootLoader ? Mode::BootLoader : Mode::Application)
 {
     // The reply context never opens its device: its socket is one end of the
     // pair, so libmodbus only frames.
@@ -112,7 +136,7 @@ int CDeviceSimulator::rtuFrameLength(const std::vector<uint8_t>& bytes)
         return 8;
     case 0x07: case 0x0B: case 0x0C: case 0x11:
         return 4;
-    case 0x0F: case 0x10:
+    case 0x0F: case 0x10: case FUNCTION_GO_TO: case FUNCTION_WRITE_BLOCK:
         return withByteCount(6);
     case 0x14: case 0x15:
         return withByteCount(2);
@@ -174,7 +198,7 @@ const CSimulatorOptions::FaultRange* CDeviceSimulator::injectedFault(int functio
     int first = 0, count = 0;   // registers read or written
     int second = 0, count2 = 0; // the write range of a read/write request
     switch (function) {
-    case 0x03: case 0x04: case 0x10:
+    case 0x03: case 0x04: case 0x10: case FUNCTION_GO_TO: case FUNCTION_WRITE_BLOCK:
         if (pduLength < 4)
             return nullptr;
         first = word(pdu);
@@ -217,11 +241,13 @@ std::vector<uint8_t> CDeviceSimulator::deviceIdentification(const std::vector<ui
         return exceptionAnswer(request, MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE);
     // An unknown first object restarts the stream at object 0.
     const uint8_t firstObject = data[2] < OBJECT_COUNT ? data[2] : 0;
-    const std::string* objects[OBJECT_COUNT] = { &m_options.vendor, &m_options.product, &m_options.revision };
+    const std::array<std::string, OBJECT_COUNT> objects = m_mode == Mode::BootLoader
+        ? m_bootLoader.identification()
+        : std::array<std::string, OBJECT_COUNT>{ m_options.vendor, m_product, m_revision };
     std::vector<uint8_t> pdu{ request[header - 1], FUNCTION_DEVICE_ID, MEI_DEVICE_ID, data[1], BASIC_CONFORMITY,
                               0x00, 0x00, uint8_t(OBJECT_COUNT - firstObject) };
     for (uint8_t id = firstObject; id < OBJECT_COUNT; ++id) {
-        const std::string& text = *objects[id];
+        const std::string& text = objects[id];
         pdu.push_back(id);
         pdu.push_back(uint8_t(text.size()));
         pdu.insert(pdu.end(), text.begin(), text.end());
@@ -269,16 +295,89 @@ std::vector<uint8_t> CDeviceSimulator::framedAnswer(const std::vector<uint8_t>& 
             return {};
         return exceptionAnswer(request, uint8_t(fault->code));
     }
+    if (function == FUNCTION_GO_TO)
+        return goToCommand(request, pdu, pduLength);
+    if (m_mode == Mode::BootLoader) {
+        std::vector<uint8_t> reply = m_bootLoader.answer(uint8_t(function), pdu, pduLength);
+        reply.insert(reply.begin(), request[header - 1]);
+        return sendRaw(request, reply);
+    }
     modbus_reply(m_context, request.data(), int(request.size()), m_mapping);
     return takeReply();
 }
 
+std::vector<uint8_t> CDeviceSimulator::goToCommand(const std::vector<uint8_t>& request, const uint8_t* data, size_t length)
+{
+    // Register, register count, byte count, the unlock value and the command word.
+    const bool unlocked = length == GO_TO_LENGTH && word(data) == GO_TO_REGISTER
+        && word(data + 2) == GO_TO_REGISTER_COUNT && data[4] == 2 * GO_TO_REGISTER_COUNT
+        && (uint32_t(word(data + 5)) << 16 | uint32_t(word(data + 7))) == UNLOCK_VALUE;
+    const int command = unlocked ? word(data + 9) : 0;
+    if (command != COMMAND_BOOT_LOADER && command != COMMAND_APPLICATION)
+        return exceptionAnswer(request, MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE);
+    // Command 2 to the running application changes nothing.
+    if (m_mode == Mode::Application && command == COMMAND_BOOT_LOADER)
+        m_restartInto = Mode::BootLoader;
+    else if (m_mode == Mode::BootLoader && command == COMMAND_BOOT_LOADER)
+        m_bootLoader.startTransfer();
+    else if (m_mode == Mode::BootLoader)
+        startApplication();
+    return sendRaw(request, { request[headerLength() - 1], FUNCTION_GO_TO, data[0], data[1], data[2], data[3] });
+}
+
+void CDeviceSimulator::startApplication()
+{
+    std::string newVersion, defect;
+    if (!m_bootLoader.startApplication(newVersion, defect)) {
+        if (m_options.verbose)
+            std::fprintf(stderr, "devsim: application not started, %s\n", defect.c_str());
+        m_restartInto = Mode::BootLoader;
+        return;
+    }
+    if (!newVersion.empty())
+        m_revision = "V" + newVersion;
+    m_restartInto = Mode::Application;
+}
+
+void CDeviceSimulator::beginRestart()
+{
+    m_mode = *m_restartInto;
+    m_restartInto.reset();
+    if (m_mode == Mode::BootLoader)
+        m_bootLoader.reset();
+    m_restartEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_options.restartDelayMs);
+    if (m_options.verbose) {
+        const std::string target = m_mode == Mode::BootLoader ? "boot loader" : "application " + m_revision;
+        std::fprintf(stderr, "devsim: restarting into the %s\n", target.c_str());
+    }
+}
+
+bool CDeviceSimulator::isRestarting()
+{
+    if (m_restartEnd && std::chrono::steady_clock::now() >= *m_restartEnd)
+        m_restartEnd.reset();
+    return m_restartEnd.has_value();
+}
+
 std::vector<uint8_t> CDeviceSimulator::answer(const std::vector<uint8_t>& request)
 {
+    if (isRestarting()) {
+        if (m_options.verbose)
+            std::fprintf(stderr, "devsim: restarting, request ignored\n");
+        return {};
+    }
     // Process values are brought up to date when someone asks.
-    if (m_described)
+    if (m_described && m_mode == Mode::Application)
         m_described->updateProcessValues(m_mapping->tab_registers);
-    std::vector<uint8_t> reply = framedAnswer(request);
+    std::vector<uint8_t> reply = withFaults(framedAnswer(request));
+    // The answer to the command that asked for the restart goes out first.
+    if (m_restartInto)
+        beginRestart();
+    return reply;
+}
+
+std::vector<uint8_t> CDeviceSimulator::withFaults(std::vector<uint8_t> reply)
+{
     if (reply.empty())
         return reply;
     ++m_requestCount;

@@ -1,17 +1,23 @@
 #pragma once
 
+#include "CBootLoader.h"
 #include "CSimulatorOptions.h"
 
 class CDescribedDevice;
 
 #include <modbus/modbus.h>
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 // The simulated device: a libmodbus register map and the answer to one
 // request frame. libmodbus frames every answer; it writes into one end of a
-// socket pair so that faults can be applied before the bytes go out.
+// socket pair so that faults can be applied before the bytes go out. The
+// device runs its application or its boot loader and switches between them
+// by restarting, during which it answers nothing.
 class CDeviceSimulator
 {
 public:
@@ -39,7 +45,18 @@ public:
     std::vector<uint8_t> answer(const std::vector<uint8_t>& request);
 
 private:
+    enum class Mode { Application, BootLoader };
+
     std::vector<uint8_t> framedAnswer(const std::vector<uint8_t>& request);
+    // Drops, corrupts or delays an answer as the fault options ask.
+    std::vector<uint8_t> withFaults(std::vector<uint8_t> reply);
+    std::vector<uint8_t> goToCommand(const std::vector<uint8_t>& request, const uint8_t* data, size_t length);
+    // Restarts into the application when one may run, else back into the
+    // boot loader.
+    void startApplication();
+    void beginRestart();
+    // True until the restart's time is up.
+    bool isRestarting();
     std::vector<uint8_t> deviceIdentification(const std::vector<uint8_t>& request);
     std::vector<uint8_t> exceptionAnswer(const std::vector<uint8_t>& request, uint8_t code);
     std::vector<uint8_t> sendRaw(const std::vector<uint8_t>& request, const std::vector<uint8_t>& pdu);
@@ -52,6 +69,14 @@ private:
 
     const CSimulatorOptions& m_options;
     CDescribedDevice* m_described = nullptr;
+    const uint32_t m_deviceNumber;
+    const std::string m_product;
+    std::string m_revision;
+    CBootLoader m_bootLoader;
+    Mode m_mode;
+    // Set by a command; the restart begins once its answer is out.
+    std::optional<Mode> m_restartInto;
+    std::optional<std::chrono::steady_clock::time_point> m_restartEnd;
     modbus_t* m_context = nullptr;
     modbus_mapping_t* m_mapping = nullptr;
     int m_replyFd = -1;   // libmodbus writes here

@@ -1,5 +1,8 @@
 #include "CSimulatorOptions.h"
 
+#include "protocol/CFirmwareImage.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -7,6 +10,10 @@ namespace {
 // Three objects of id, length and text must fit in one answer PDU behind its
 // eight header bytes (253 bytes at most).
 const size_t MAX_IDENTIFICATION_TEXT = 253 - 8 - 3 * 2;
+// The longest product code and revision the simulator derives itself:
+// "4294967295" and "V255.255".
+const size_t MAX_DERIVED_PRODUCT = 10;
+const size_t MAX_DERIVED_REVISION = 8;
 
 // Decimal or 0x-hex, the whole text, within the bounds.
 bool toNumber(const std::string& text, long long minimum, long long maximum, long long& value)
@@ -73,11 +80,26 @@ const char* CSimulatorOptions::usage()
            "                           first sample description beside the program is served\n"
            "  --order-number N         order number in the identification block (default 47110001)\n"
            "  --para-version X.YY      parameter version (default 1.00)\n"
+           "  --device-number N        device number (default the first four digits of the order\n"
+           "                           number, the description's or the option's: 4711 for 47110001)\n"
+           "  --firmware-version X.YY  version of the firmware running at start (default 1.00)\n"
            "  --vendor TEXT            device identification object 0 (default VELTA)\n"
-           "  --product TEXT           device identification object 1 (default TC200)\n"
-           "  --revision TEXT          device identification object 2 (default V1.00)\n"
+           "  --product TEXT           device identification object 1 (default the device number)\n"
+           "  --revision TEXT          device identification object 2 (default \"V\" and the firmware\n"
+           "                           version, V1.00); an update replaces it with the new version\n"
            "  --register ADDR=VALUE    preset a holding register (repeatable); input registers\n"
            "                           mirror the holding registers\n"
+           "Boot loader:\n"
+           "  --boot-loader            start in the boot loader with no application in flash, as\n"
+           "                           after an interrupted update\n"
+           "  --restart-delay-ms MS    a restart takes this long, answering nothing (default 300)\n"
+           "  --flash-address-mode N   register 0x5000: 1 addresses blocks by number, any other\n"
+           "                           value by 16-bit word (default 1)\n"
+           "  --flash-block-length N   register 0x5001: block length in bytes; longer blocks get\n"
+           "                           exception 3 (default 128)\n"
+           "  --flash-size N           bytes of flash; blocks beyond it get exception 2 (default 131072)\n"
+           "  --flash-out FILE         write the image received in a transfer there when the\n"
+           "                           application is started\n"
            "Faults:\n"
            "  --drop-every N           carry out every Nth request but send no answer (1 = never answer)\n"
            "  --corrupt-every N        corrupt every Nth answer (RTU: CRC, TCP: length field)\n"
@@ -89,6 +111,17 @@ const char* CSimulatorOptions::usage()
            "  --close-after N          TCP: close the connection after N answers\n"
            "  --verbose                log requests and faults on stderr\n"
            "  --help                   show this text\n\n"
+           "Firmware update: function 0x57 (register 0x5000, 3 registers, 6 bytes, unlock value\n"
+           "0x04C1A93E, command word) with command 1 restarts the application into the boot loader.\n"
+           "There command 1 starts a transfer (the flash is erased), function 0x59 writes a block\n"
+           "to block address x 2, or x block length in address mode 1, and command 2 starts the\n"
+           "application: an intact image for this device number runs as the new firmware and the\n"
+           "registers keep their values; any other image leaves the device in its boot loader.\n"
+           "Without a transfer command 2 starts the firmware that was there, if there is one.\n"
+           "The boot loader identifies as VELTA, BL-0x<device number in hex>, V0.91, answers reads\n"
+           "of 0x5000-0x5001 and of 0x0200-0x0202 (1 while a transfer is open, bytes received as\n"
+           "a 32-bit value, low word first) and refuses everything else. Faults act in both; the\n"
+           "ranges of --exception and --silent take a block's address for a register.\n\n"
            "Prints \"listening on HOST:PORT\" or \"serving PATH\" once it serves; ends on SIGINT or SIGTERM.\n";
 }
 
@@ -96,8 +129,9 @@ bool CSimulatorOptions::parse(int argc, char* argv[], std::string& error)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
-        if (option == "--verbose") {
-            verbose = true;
+        if (option == "--verbose" || option == "--boot-loader") {
+            bool& flag = option == "--verbose" ? verbose : bootLoader;
+            flag = true;
             continue;
         }
         if (option.compare(0, 2, "--") != 0) {
@@ -162,12 +196,26 @@ bool CSimulatorOptions::parse(int argc, char* argv[], std::string& error)
             }
             paraVersionHundredths = int(std::lround(version * 100));
             paraVersionGiven = true;
+        } else if (option == "--device-number") {
+            if (!toNumber(value, 0, 0xFFFFFFFFLL, number)) {
+                error = "invalid device number '" + value + "' (0 to 4294967295)";
+                return false;
+            }
+            deviceNumber = uint32_t(number);
+            deviceNumberGiven = true;
+        } else if (option == "--firmware-version") {
+            if (!CFirmwareImage::parseVersion(QString::fromStdString(value), &firmwareMajor, &firmwareMinor)) {
+                error = "invalid firmware version '" + value + "' (MAJOR.MINOR, major 0 to 255, minor two digits)";
+                return false;
+            }
         } else if (option == "--vendor" || option == "--product" || option == "--revision") {
             std::string& text = option == "--vendor" ? vendor : option == "--product" ? product : revision;
             if (!toLatin1(value, text)) {
                 error = "text '" + value + "' for " + option + " is not Latin-1";
                 return false;
             }
+            productGiven = productGiven || option == "--product";
+            revisionGiven = revisionGiven || option == "--revision";
         } else if (option == "--register") {
             const size_t equals = value.find('=');
             long long address = 0;
@@ -187,6 +235,20 @@ bool CSimulatorOptions::parse(int argc, char* argv[], std::string& error)
         } else if (option == "--delay-ms") {
             if (!numeric(0, 60000, delayMs))
                 return false;
+        } else if (option == "--restart-delay-ms") {
+            if (!numeric(0, 60000, restartDelayMs))
+                return false;
+        } else if (option == "--flash-address-mode") {
+            if (!numeric(0, 0xFFFF, flashAddressMode))
+                return false;
+        } else if (option == "--flash-block-length") {
+            if (!numeric(0, 0xFFFF, flashBlockLength))
+                return false;
+        } else if (option == "--flash-size") {
+            if (!numeric(16, 16 * 1024 * 1024, flashSize))
+                return false;
+        } else if (option == "--flash-out") {
+            flashOutPath = value;
         } else if (option == "--close-after") {
             if (!numeric(1, 1000000, closeAfter))
                 return false;
@@ -213,7 +275,10 @@ bool CSimulatorOptions::parse(int argc, char* argv[], std::string& error)
             return false;
         }
     }
-    if (vendor.size() + product.size() + revision.size() > MAX_IDENTIFICATION_TEXT) {
+    const size_t productLength = productGiven ? product.size() : MAX_DERIVED_PRODUCT;
+    // An update replaces even a given revision with a derived one.
+    const size_t revisionLength = std::max(revision.size(), MAX_DERIVED_REVISION);
+    if (vendor.size() + productLength + revisionLength > MAX_IDENTIFICATION_TEXT) {
         error = "vendor, product and revision together exceed " + std::to_string(MAX_IDENTIFICATION_TEXT)
             + " characters";
         return false;

@@ -32,10 +32,27 @@ struct CSimulatorOptions
     // Given on the command line, they win over the description's identity.
     bool orderNumberGiven = false;
     bool paraVersionGiven = false;
+    // The device number names the device to its boot loader and to firmware
+    // images; without the option it is the order number's first four digits.
+    uint32_t deviceNumber = 0;
+    bool deviceNumberGiven = false;
+    uint8_t firmwareMajor = 1;
+    uint8_t firmwareMinor = 0;
+    // Identification objects of the application; product and revision are
+    // derived from device number and firmware version unless given.
     std::string vendor = "VELTA";
-    std::string product = "TC200";
-    std::string revision = "V1.00";
+    std::string product;
+    std::string revision;
+    bool productGiven = false;
+    bool revisionGiven = false;
     std::vector<Preset> presets;
+
+    bool bootLoader = false;
+    int restartDelayMs = 300;
+    int flashAddressMode = 1;
+    int flashBlockLength = 128;
+    int flashSize = 131072;
+    std::string flashOutPath;
 
     int dropEvery = 0;
     int corruptEvery = 0;
