@@ -9,8 +9,10 @@
 #include "models/CChartModel.h"
 #include "models/CProgramTableModel.h"
 #include "models/CTreeModel.h"
+#include "protocol/CCheckDidProcess.h"
 #include "protocol/CFlasher.h"
 #include "protocol/CModbusMaster.h"
+#include "protocol/CUpdateProcess.h"
 #include "xml/CXmlParser.h"
 
 #include <QCoreApplication>
@@ -18,6 +20,7 @@
 #include <QEventLoop>
 #include <QPluginLoader>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <algorithm>
@@ -50,6 +53,8 @@ const quint16 SECOND_SCAN_ADDRESS = 0x0300;
 const QString NO_CHECK_VERSION = QStringLiteral("0.00");
 const QString ACCESS_STATIC = QStringLiteral("static");
 const QString ACCESS_DYNAMIC = QStringLiteral("dynamic");
+// Order numbers are the device number followed by four digits of the variant.
+const int ORDER_VARIANT_DIGITS = 4;
 }
 
 const QString CDataBackend::PLUGIN_PATH = QStringLiteral("/plugins");
@@ -121,8 +126,17 @@ void CDataBackend::setComProtocol(ENUM_PROTOCOL_TYPE type)
         connectAnswers(treeModel);
 }
 
+void CDataBackend::stopRunningUpdate()
+{
+    if (auto* modbus = qobject_cast<CModbusMaster*>(m_protocolMaster)) {
+        if (modbus->flasher()->isRunning())
+            modbus->stopUpdate();
+    }
+}
+
 void CDataBackend::retireMaster()
 {
+    stopRunningUpdate();
     if (!m_protocolMaster)
         return;
     // The master may be inside one of its own signals or a nested wait: it is
@@ -234,6 +248,7 @@ bool CDataBackend::openInterface(uchar address)
 
 bool CDataBackend::closeInterface()
 {
+    stopRunningUpdate();
     if (m_interface) {
         CBaseInterface* interface = m_interface;
         m_interface = nullptr;
@@ -380,6 +395,52 @@ void CDataBackend::abortUpdateFirmware()
         modbus->stopUpdate();
 }
 
+bool CDataBackend::refuseSecondWorkflow()
+{
+    // Each of them steers the device through a sequence the other would cut into.
+    if (!m_workflowRunning)
+        return false;
+    const QString text = tr("A firmware update or boot loader identification is already running!");
+    emit logMessage(text);
+    emit errorMessage(CFlasher::MESSAGE_CAPTION, text);
+    return true;
+}
+
+int CDataBackend::startUpdateFirmware(const QString& fileName, bool isBootLoader, bool withChecks)
+{
+    // Only the Modbus master carries a boot loader's telegrams.
+    if (!isConnected() || !qobject_cast<CModbusMaster*>(m_protocolMaster))
+        return 1;
+    if (refuseSecondWorkflow())
+        return 1;
+    m_workflowRunning = true;
+    CUpdateProcess process;
+    connect(&process, &CUpdateProcess::infoMessage, this, &CDataBackend::infoMessage);
+    connect(&process, &CUpdateProcess::errorMessage, this, &CDataBackend::errorMessage);
+    connect(&process, &CUpdateProcess::logMessage, m_log, &CLog::log);
+    const int result = process.start(fileName, isBootLoader, withChecks);
+    m_workflowRunning = false;
+    return result;
+}
+
+int CDataBackend::startReadDidProcess()
+{
+    if (!isConnected() || !m_protocolMaster)
+        return 1;
+    if (refuseSecondWorkflow())
+        return 1;
+    m_workflowRunning = true;
+    CCheckDidProcess process;
+    // The boot loader's identification is the procedure's, not a device found.
+    disconnect(this, &CDataBackend::deviceIdCheck, this, &CDataBackend::deviceIdRead);
+    const int result = process.start();
+    connect(this, &CDataBackend::deviceIdCheck, this, &CDataBackend::deviceIdRead, Qt::UniqueConnection);
+    m_workflowRunning = false;
+    if (result == 0)
+        emit deviceIdRead(process.deviceId(), process.version());
+    return result;
+}
+
 void CDataBackend::loadPlugins()
 {
     loadPlugins(QCoreApplication::applicationDirPath() + PLUGIN_PATH);
@@ -429,6 +490,16 @@ QList<CBaseWidget*> CDataBackend::pluginWidgets() const
 QStringList CDataBackend::getDeviceFlashNames(const QString& name) const
 {
     return m_plugin ? m_plugin->deviceFlashNames(name) : QStringList{ name };
+}
+
+QString CDataBackend::deviceNumber() const
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    const QString& orderNumber = m_currentDevice.orderNumber;
+    if (!m_deviceActive || orderNumber.size() <= ORDER_VARIANT_DIGITS)
+        return QString();
+    const QString number = orderNumber.left(orderNumber.size() - ORDER_VARIANT_DIGITS);
+    return digits.match(number).hasMatch() ? number : QString();
 }
 
 QObject* CDataBackend::deviceFront() const

@@ -64,6 +64,9 @@ public:
     QString pluginName() const;
     QList<CBaseWidget*> pluginWidgets() const;
     QStringList getDeviceFlashNames(const QString& name) const;
+    // The number the active device's firmware images carry, from its order
+    // number (4711 for 47110001 or 4711XXXX); empty without an active device.
+    QString deviceNumber() const;
     QObject* deviceFront() const;
     bool setupPlugin(const QString& text);
 
@@ -127,6 +130,14 @@ public slots:
     void cyclicReadPabChanged(bool state);
     void buildRequests(const QList<CRequest>& requests);
     void buildRequest(const CRequest& request);
+    // Reads the boot loader's identification and switches back to the
+    // application; on success (0) deviceIdRead tells product code and version.
+    int startReadDidProcess();
+    // Updates the firmware and keeps the device's parameters: 0 success,
+    // 1 refused, failed, aborted or timed out (errorMessage says why, except
+    // for an abort from outside and an expired watchdog).
+    int startUpdateFirmware(const QString& fileName, bool isBootLoader, bool withChecks);
+    // The bare transfer: firmwareUpdateFinished tells the result.
     void updateFirmware(const QString& fileName, bool withChecks);
     void abortUpdateFirmware();
     void scanResponse(const QStringList& entries);
@@ -143,6 +154,11 @@ private:
     CDataBackend();
     // Silences the current master and releases it from the event loop.
     void retireMaster();
+    // Ends a running firmware update, which reports its failure, before the
+    // master or the transport it runs on goes.
+    void stopRunningUpdate();
+    // True, and the user told, while another firmware workflow waits in its loop.
+    bool refuseSecondWorkflow();
     // Lets the model (and its chart) take the current master's answers.
     void connectAnswers(CTreeModel* treeModel);
     void readDeviceInfo();
@@ -170,4 +186,6 @@ private:
     CDeviceDescription m_currentDevice;
     bool m_deviceActive = false;
     int m_noMatchCount = 0;
+    // A firmware update or boot-loader identification is waiting in its loop.
+    bool m_workflowRunning = false;
 };

@@ -16,9 +16,6 @@ namespace {
 const QString CAPTION_COMMUNICATION = QStringLiteral("Device communication");
 const uchar FUNCTION_GOTO = 0x57;
 const uchar EXCEPTION_BIT = 0x80;
-const quint16 GOTO_REGISTER_COUNT = 3;
-const quint8 GOTO_BYTE_COUNT = 6;
-const quint32 GOTO_UNLOCK_VALUE = 0x04C1A93E;
 const quint16 SECOND_SCAN_ADDRESS = 0x0300;
 const quint16 SCAN_LENGTH = 20;
 // A Modbus PDU is at most 253 bytes: the function code and 252 bytes of data.
@@ -64,6 +61,9 @@ CModbusMaster::CModbusMaster(ENUM_PROTOCOL_TYPE type, QObject* parent)
     connect(m_flasher, &CFlasher::updateDone, this, &CModbusMaster::firmwareUpdateFinished);
     connect(m_flasher, &CFlasher::updateStarted, this, &CModbusMaster::firmwareUpdateStarted);
     connect(m_flasher, &CFlasher::updateProgress, this, &CModbusMaster::firmwareUpdateProgress);
+    // Why an update fails reaches the user the way the master's own reports do.
+    connect(m_flasher, &CMessageSender::warningMessage, this, &CMessageSender::warningMessage);
+    connect(m_flasher, &CMessageSender::logMessage, this, &CMessageSender::logMessage);
     if (type == PROTOCOL_MODBUS_TCP)
         m_mode = new CModbusTCPMode;
     else
@@ -91,11 +91,14 @@ int CModbusMaster::startUpdate(const QString& fileName, bool withChecks)
 {
     stopUpdate();
     emit logMessage(tr("Start Firmware Update..."));
-    if (!CFlasher::isAvailable())
-        emit warningMessage(tr("Firmware Update"), tr("Firmware update is not available in this version."));
     m_flasher->setFileName(fileName);
     m_flasher->enableChecks(withChecks);
-    return m_flasher->exec();
+    const QPointer<CModbusMaster> alive(this);
+    const int result = m_flasher->exec();
+    // The run waited in the event loop, where the master may have been released.
+    if (alive)
+        clearRequests(REQUEST_FIRMWARE_UPDATE);
+    return result;
 }
 
 void CModbusMaster::stopUpdate()
@@ -103,6 +106,8 @@ void CModbusMaster::stopUpdate()
     if (m_flasher->isRunning()) {
         emit logMessage(tr("Abort Firmware Update..."));
         m_flasher->exit(-1);
+        // What the run still had queued belongs to no run.
+        clearRequests(REQUEST_FIRMWARE_UPDATE);
         emit firmwareUpdateFinished(0);
     }
     m_state = STATE_IDLE;
@@ -126,12 +131,9 @@ void CModbusMaster::buildRequest(const CRequest& request)
     enqueue(request, buildTelegram(request));
 }
 
-QString CModbusMaster::refusalReason(const CRequest& request)
+bool CModbusMaster::isRegisterRead(ENUM_REQUEST_TYPE type)
 {
-    // Bytes the request may read and write; 0 where it does neither.
-    int readLimit = 0;
-    int writeLimit = 0;
-    switch (request.type) {
+    switch (type) {
     case REQUEST_SCAN:
     case REQUEST_READ_DEVICE_INFO:
     case REQUEST_READ_PARA:
@@ -142,8 +144,20 @@ QString CModbusMaster::refusalReason(const CRequest& request)
     case REQUEST_READ_IO_MAPPING:
     case REQUEST_READ_PROGRAM:
     case REQUEST_READ_RECORD:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString CModbusMaster::refusalReason(const CRequest& request)
+{
+    // Bytes the request may read and write; 0 where it does neither.
+    int readLimit = 0;
+    int writeLimit = 0;
+    if (isRegisterRead(request.type))
         readLimit = MAX_READ_BYTES;
-        break;
+    switch (request.type) {
     case REQUEST_READ_WRITE_COMMISSIONING:
         readLimit = MAX_READ_BYTES;
         writeLimit = MAX_READ_WRITE_BYTES;
@@ -162,7 +176,9 @@ QString CModbusMaster::refusalReason(const CRequest& request)
         writeLimit = 2; // one register
         break;
     default:
-        return QString();
+        if (readLimit == 0)
+            return QString();
+        break;
     }
     const QString what = requestTypeText(request.type);
     if (request.readLength > readLimit && readLimit > 0)
@@ -197,22 +213,14 @@ QByteArray CModbusMaster::buildTelegram(const CRequest& request)
     const uchar fc = request.functionCode;
     quint16 value = 0;
 
-    switch (request.type) {
-    case REQUEST_SCAN:
-    case REQUEST_READ_DEVICE_INFO:
-    case REQUEST_READ_PARA:
-    case REQUEST_READ_PAB:
-    case REQUEST_READ_GENERIC:
-    case REQUEST_READ_DATETIME:
-    case REQUEST_READ_ERRORLOG:
-    case REQUEST_READ_IO_MAPPING:
-    case REQUEST_READ_PROGRAM:
-    case REQUEST_READ_RECORD:
+    if (isRegisterRead(request.type)) {
         if (request.readLength == 0)
             return QByteArray();
         Modbus::setWord(data, 0, request.readAddress);
         Modbus::setWord(data, 2, request.readLength / 2);
         return m_mode->buildTelegram(fc, 4, data);
+    }
+    switch (request.type) {
     case REQUEST_READ_DEVICE_ID:
         data.raw[0] = 0x0E;
         data.raw[1] = 0x01;
@@ -249,11 +257,7 @@ QByteArray CModbusMaster::buildTelegram(const CRequest& request)
     case REQUEST_GOTO_APPLICATION:
         if (!singleValue(request, &value))
             return QByteArray();
-        Modbus::setWord(data, 0, request.writeAddress);
-        Modbus::setWord(data, 2, GOTO_REGISTER_COUNT);
-        data.raw[4] = GOTO_BYTE_COUNT;
-        Modbus::setLong(data, 5, GOTO_UNLOCK_VALUE);
-        Modbus::setWord(data, 9, value);
+        CFlasher::setBootLoaderCommand(data, request.writeAddress, value);
         return m_mode->buildTelegram(fc, 11, data);
     default:
         // Update telegrams come only from the flasher.

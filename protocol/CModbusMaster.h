@@ -51,6 +51,8 @@ private slots:
     bool resetInterface();
 
 private:
+    // The requests that read a block of registers (address and count).
+    static bool isRegisterRead(ENUM_REQUEST_TYPE type);
     // Why a request cannot be sent as asked (data that does not match its
     // length, more than one telegram carries), or empty.
     static QString refusalReason(const CRequest& request);
