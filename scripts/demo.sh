@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the main job: a
-# simulated controller on this machine, identified, read, saved, printed and
-# recorded through the library by the command-line front end over Modbus TCP.
+# simulated controller on this machine, identified, read, saved, printed,
+# recorded and given new firmware through the library by the command-line
+# front end over Modbus TCP.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -35,6 +36,9 @@ run show Parameter
 run save "$OUT/parameters.xml"
 run print "$OUT/parameters.pdf"
 run record "$OUT/process-values.csv" --seconds 10
+run firmware
+run update
+run scan
 
 kill "$SIM_PID"
 wait "$SIM_PID" 2>/dev/null || true

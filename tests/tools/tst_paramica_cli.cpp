@@ -64,7 +64,7 @@ private slots:
 
         QTest::newRow("scan") << QStringList{ "--order-number", "47129999", "--para-version", "2.05" }
                               << QStringList{ "scan" } << 0
-                              << QStringList{ "47129999", "2.05", "VELTA", "TC200", "V1.00" } << QString();
+                              << QStringList{ "47129999", "2.05", "VELTA", "4712", "V1.00" } << QString();
         QTest::newRow("read") << QStringList{ "--register", "0x0100=0xabcd", "--register", "0x0101=7" }
                               << QStringList{ "read", "--register", "0x100", "--count", "2" } << 0
                               << QStringList{ "0x0100: 0xabcd", "0x0101: 0x0007" } << QString();
@@ -301,6 +301,25 @@ private slots:
         QVERIFY2(content.contains("TC200 - Parameter"), qPrintable(content));
         QVERIFY(content.contains("Setpoint"));
         QVERIFY(content.contains("Operating mode"));
+    }
+
+    // The images for the device, the boot loader's identification, and an
+    // update with the newest image that keeps a changed parameter.
+    void firmware()
+    {
+        const Result images = runOnDevice({ "firmware" });
+        QCOMPARE(images.exitCode, 0);
+        QCOMPARE(images.out.mid(1), (QStringList{ "  1.05  TC200_1.05.bin", "  1.10  TC200_1.10.bin  (newest)" }));
+        const Result bootLoader = runOnDevice({ "bootid" });
+        QCOMPARE(bootLoader.exitCode, 0);
+        QCOMPARE(bootLoader.out, QStringList{ "Boot loader: BL-0x1267, version 0.0" });
+
+        QCOMPARE(runOnDevice({ "set", "Parameter", "Sollwerte_Sollwert", "30" }).exitCode, 0);
+        const Result updated = runOnDevice({ "update" });
+        QCOMPARE(updated.exitCode, 0);
+        QVERIFY2(updated.out.last() == "Firmware updated; the parameters are written back.", qPrintable(updated.err));
+        QVERIFY(runOnDevice({ "scan" }).out.contains("V1.10"));
+        QVERIFY(runOnDevice({ "show", "Parameter" }).out.contains("      Setpoint: 30,0 °C"));
     }
 
     void recording()

@@ -2,6 +2,7 @@
 
 #include "CDeviceCommands.h"
 #include "CFileCommands.h"
+#include "CFirmwareCommands.h"
 #include "CRegisterCommands.h"
 
 #include "backend/CDataBackend.h"
@@ -38,6 +39,7 @@ CCommandLine::CCommandLine(QObject* parent)
     m_groups.push_back(std::make_unique<CRegisterCommands>(*this));
     m_groups.push_back(std::make_unique<CDeviceCommands>(*this));
     m_groups.push_back(std::make_unique<CFileCommands>(*this));
+    m_groups.push_back(std::make_unique<CFirmwareCommands>(*this));
 
     m_parser.setApplicationDescription(helpText());
     m_parser.addHelpOption();
