@@ -58,6 +58,7 @@ bool CDescribedDevice::load(const std::string& path, std::string& error)
             error = path + ": object " + object.key().toStdString() + " has a line of unknown data type";
             return false;
         }
+        serveTextDefaults(model.get(), object.value()->classes);
         for (const CItem* item : model->itemsWithFeatures({ ADDRESS_RD, ADDRESS_RW })) {
             Section section;
             section.model = model.get();
@@ -69,6 +70,23 @@ bool CDescribedDevice::load(const std::string& path, std::string& error)
         m_models.push_back(std::move(model));
     }
     return true;
+}
+
+void CDescribedDevice::serveTextDefaults(CTreeModel* model, const QList<CElementClass>& classes)
+{
+    // An item takes its default as a number; a device holds the text itself.
+    for (const CElementClass& elementClass : classes) {
+        for (const CElement& element : elementClass.elements) {
+            for (const auto& line : element.lines) {
+                CItem* item = model->findChild<CItem*>(element.name + QLatin1Char('_')
+                                                       + line.value(CItem::PARA_ATTRIBUTE_PARAMETER));
+                const bool text = item && (item->type() == CItem::TYPE_TEXT16_T || item->type() == CItem::TYPE_TEXT8_T
+                                           || item->type() == CItem::TYPE_BUILD_DATE);
+                if (text && line.contains(CItem::PARA_ATTRIBUTE_DEFAULT))
+                    item->setValue(line.value(CItem::PARA_ATTRIBUTE_DEFAULT));
+            }
+        }
+    }
 }
 
 void CDescribedDevice::writeSection(const Section& section, uint16_t* registers)

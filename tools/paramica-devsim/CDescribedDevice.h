@@ -1,5 +1,9 @@
 #pragma once
 
+#include "xml/CElementClass.h"
+
+#include <QList>
+
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -40,6 +44,8 @@ private:
     };
 
     static void writeSection(const Section& section, uint16_t* registers);
+    // The description's text defaults, as a device would hold them.
+    static void serveTextDefaults(CTreeModel* model, const QList<CElementClass>& classes);
 
     std::unique_ptr<CXmlParser> m_parser;
     std::vector<std::unique_ptr<CTreeModel>> m_models;
