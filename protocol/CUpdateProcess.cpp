@@ -2,6 +2,7 @@
 
 #include "backend/CDataBackend.h"
 #include "files/CParameterFile.h"
+#include "files/CParameterValues.h"
 #include "items/CGlobals.h"
 #include "items/CItem.h"
 #include "models/CTreeModel.h"
@@ -286,30 +287,14 @@ void CUpdateProcess::loadTemporaryParameter()
 
 bool CUpdateProcess::restoreParameters(CTreeModel* parameter, const QList<CDataPoint>& data)
 {
-    QList<QPair<CItem*, QVariant>> values;
+    // What the updated device no longer has is skipped; the rest is written
+    // whole or not at all, like a parameter file the user loads.
     QStringList refused;
-    for (const CDataPoint& point : data) {
-        CItem* item = parameter->findChild<CItem*>(point.name);
-        // What the updated device no longer has is skipped; what it shows
-        // but does not take keeps the device's own value.
-        if (!item || point.type <= CItem::TYPE_GROUP || item->id() != point.id || item->type() != point.type
-            || item->isReadOnly())
-            continue;
-        QString why;
-        if (item->canHold(point.value, &why))
-            values.append(qMakePair(item, point.value));
-        else
-            refused.append(QStringLiteral("%1: %2").arg(point.name, why));
-    }
-    // Written whole or not at all, like a parameter file the user loads.
-    if (!refused.isEmpty()) {
-        reportError(tr("Temporary stored parameter do not fit the updated device; none was written back:\n%1")
-                        .arg(refused.join(QLatin1Char('\n'))));
-        return false;
-    }
-    for (const auto& value : qAsConst(values))
-        value.first->setValue(value.second);
-    return true;
+    if (CParameterValues::apply(parameter, data, CParameterValues::MISSING_SKIPPED, &refused))
+        return true;
+    reportError(tr("Temporary stored parameter do not fit the updated device; none was written back:\n%1")
+                    .arg(refused.join(QLatin1Char('\n'))));
+    return false;
 }
 
 void CUpdateProcess::aborted()

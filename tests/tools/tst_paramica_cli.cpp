@@ -286,6 +286,71 @@ private slots:
         QCOMPARE(unwritable.exitCode, 4);
     }
 
+    // A parameter file compared with the device, shown and edited without one.
+    void compareAndEditOffline()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("tc200.xml");
+        QCOMPARE(runOnDevice({ "save", file }).exitCode, 0);
+        const Result same = runOnDevice({ "diff", file });
+        QCOMPARE(same.exitCode, 0);
+        QCOMPARE(same.out, QStringList{ "The device holds the values of " + QDir::toNativeSeparators(file) + "." });
+        m_simulator.stop();
+
+        const QString saved = readFile(file);
+        // Every value is checked first; one refusal leaves the file as it was.
+        const QList<QPair<QStringList, QString>> refusals = {
+            { { "Setpoint", "23", "Hysteresis", "99" }, "'99' is not a valid value for Hysteresis: 99 is above the maximum 10." },
+            { { "Profile version", "1" }, "Profile version cannot be written." },
+            { { "Nothing", "1" }, "The device has no item 'Nothing'." },
+            { { "Setpoint", "23", "Hysteresis" }, "edit needs a VALUE after each ITEM." },
+        };
+        for (const auto& refusal : refusals) {
+            const Result refused = run(QStringList{ "edit", file } + refusal.first);
+            QCOMPARE(refused.exitCode, 2);
+            QVERIFY2(refused.err.contains(refusal.second), qPrintable(refused.err));
+            QCOMPARE(readFile(file), saved);
+        }
+        const Result edited = run({ "edit", file, "Setpoint", "23", "Operating mode", "Cooling" });
+        QCOMPARE(edited.exitCode, 0);
+        QCOMPARE(edited.out.mid(0, 2), (QStringList{ "Setpoint: 23,0 °C", "Operating mode: Cooling" }));
+        QString expected = saved;
+        expected.replace("Parameter=\"Sollwerte_Sollwert\" DataId=\"0\" Datatype=\"int16_t\" Default=\"215\"",
+                         "Parameter=\"Sollwerte_Sollwert\" DataId=\"0\" Datatype=\"int16_t\" Default=\"230\"");
+        expected.replace("Sollwerte_Betriebsart\" DataId=\"2\" Datatype=\"list16_t\" Default=\"1\"",
+                         "Sollwerte_Betriebsart\" DataId=\"2\" Datatype=\"list16_t\" Default=\"2\"");
+        QCOMPARE(readFile(file), expected);
+        const Result shown = run({ "show", "--file", file });
+        QCOMPARE(shown.exitCode, 0);
+        QVERIFY2(shown.out.contains("      Setpoint: 23,0 °C") && shown.out.contains("      Operating mode: Cooling"),
+                 qPrintable(shown.out.join('\n')));
+
+        // A record the device does not know is listed with the differing values.
+        QString extended = expected;
+        extended.replace("</group>\n</PMX_PARA>", "<value Parameter=\"Extra\" DataId=\"99\" Datatype=\"uint16_t\" "
+                                                   "Default=\"5\"/></group>\n</PMX_PARA>");
+        QFile extendedFile(file);
+        QVERIFY(extendedFile.open(QIODevice::WriteOnly));
+        extendedFile.write(extended.toUtf8());
+        extendedFile.close();
+        const Result differences = runOnDevice({ "diff", file });
+        QCOMPARE(differences.exitCode, 1);
+        QCOMPARE(differences.out, (QStringList{ "Setpoint: device 21,5 °C, file 23,0 °C",
+                                                "Operating mode: device Heating, file Cooling",
+                                                "Extra: device (none), file 5", "3 values differ." }));
+
+        // Without the description the file was saved from, nothing is edited.
+        QString foreign = expected;
+        foreign.replace("Default=\"TC200\"", "Default=\"TC999\"");
+        QVERIFY(extendedFile.open(QIODevice::WriteOnly));
+        extendedFile.write(foreign.toUtf8());
+        extendedFile.close();
+        const Result unknown = run({ "edit", file, "Setpoint", "20" });
+        QCOMPARE(unknown.exitCode, 4);
+        QVERIFY2(unknown.err.contains("not supported"), qPrintable(unknown.err));
+        QCOMPARE(readFile(file), foreign);
+    }
+
     void printedParameters()
     {
         QTemporaryDir dir;

@@ -6,10 +6,13 @@
 #include "CRegisterCommands.h"
 
 #include "backend/CDataBackend.h"
-#include "items/CItem.h"
+#include "files/CDataPoint.h"
+#include "files/CParameterFile.h"
+#include "items/CGlobals.h"
 #include "models/CTreeModel.h"
 #include "protocol/CProtocolMaster.h"
 
+#include <QDir>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -300,6 +303,25 @@ bool CCommandLine::writeModel(CTreeModel* model)
     return m_exitCode == EXIT_OK;
 }
 
+bool CCommandLine::loadParameterFile(const QString& fileName, QMap<QString, QString>* description,
+                                     QList<CDataPoint>* records)
+{
+    if (CParameterFile::loadFile(fileName, description, records))
+        return true;
+    printError(QStringLiteral("'%1' is no readable parameter file.").arg(QDir::toNativeSeparators(fileName)));
+    m_exitCode = EXIT_FILE_ERROR;
+    return false;
+}
+
+bool CCommandLine::activateFileDevice(const QMap<QString, QString>& description)
+{
+    // The back end says which description is missing.
+    m_exitCode = EXIT_FILE_ERROR;
+    return m_backend->activateDeviceByName(CGlobals::createDeviceIdString(
+        description.value(QStringLiteral("le_device")), description.value(QStringLiteral("le_order_number")),
+        description.value(QStringLiteral("le_version"))));
+}
+
 int CCommandLine::waitForCompletion(int timeoutMs, bool untilMasterIdle)
 {
     QEventLoop loop;
@@ -375,11 +397,6 @@ void CCommandLine::printError(const QString& line)
 {
     std::fprintf(stderr, "%s\n", qPrintable(line));
     std::fflush(stderr);
-}
-
-bool CCommandLine::isCaptionRow(const CItem* item)
-{
-    return item->type() == CItem::TYPE_OBJECT || item->type() == CItem::TYPE_GROUP;
 }
 
 QString CCommandLine::hexWord(int value)

@@ -4,6 +4,8 @@
 
 #include <QCommandLineParser>
 #include <QHash>
+#include <QList>
+#include <QMap>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -13,8 +15,8 @@
 #include <vector>
 
 class CDataBackend;
-class CItem;
 class CTreeModel;
+struct CDataPoint;
 class QEventLoop;
 
 // The command-line front end: drives the back end through its public API the
@@ -66,6 +68,13 @@ public:
     // Writes every block of the model and waits for the acknowledgements.
     bool writeModel(CTreeModel* model);
 
+    // Reads a parameter file before anything else is done; prints why not.
+    bool loadParameterFile(const QString& fileName, QMap<QString, QString>* description,
+                           QList<CDataPoint>* records);
+    // Activates, without a device, the description a parameter file was
+    // saved from, so that its values can be shown, checked and edited.
+    bool activateFileDevice(const QMap<QString, QString>& description);
+
     // Waits in the event loop until finish() is called, the bound passes or,
     // if asked, the protocol master has nothing left to do; the latter two
     // set unanswered() and give EXIT_DEVICE_ERROR.
@@ -86,8 +95,6 @@ public:
     static void printLine(const QString& line);
     static void printError(const QString& line);
     static QString hexWord(int value);
-    // Object and group items head the rows below them and hold no value.
-    static bool isCaptionRow(const CItem* item);
 
 private:
     QString helpText() const;

@@ -3,6 +3,9 @@
 #include "CCommandLine.h"
 
 #include "backend/CDataBackend.h"
+#include "files/CDataPoint.h"
+#include "files/CParameterValues.h"
+#include "items/CGlobals.h"
 #include "items/CItem.h"
 #include "models/CTreeModel.h"
 
@@ -21,6 +24,12 @@ QString CDeviceCommands::title() const
     return QStringLiteral("Commands on a described device");
 }
 
+QList<QCommandLineOption> CDeviceCommands::options() const
+{
+    return { { QStringLiteral("file"), QStringLiteral("show: the parameters of a parameter file, without a device."),
+               QStringLiteral("FILE.xml") } };
+}
+
 QList<CCommandGroup::Command> CDeviceCommands::commands()
 {
     return {
@@ -29,7 +38,7 @@ QList<CCommandGroup::Command> CDeviceCommands::commands()
         { QStringLiteral("identify"), QString(), 0, QStringLiteral("choose and activate the description of the device"),
           [this](const QStringList&) { return identify(); } },
         { QStringLiteral("show"), QStringLiteral("[MODEL]"), 0,
-          QStringLiteral("read and print a model (all models without MODEL)"),
+          QStringLiteral("read and print a model (all models without MODEL; --file)"),
           [this](const QStringList& arguments) { return show(arguments); } },
         { QStringLiteral("set"), QStringLiteral("MODEL ITEM VALUE"), 3,
           QStringLiteral("write one value (ITEM: object name or caption), read it back"),
@@ -76,7 +85,7 @@ void CDeviceCommands::printModel(CTreeModel* model)
             const QModelIndex caption = model->index(row, captionColumn, parent);
             const CItem* item = model->itemAt(caption);
             QString line = QString(2 * depth, QLatin1Char(' ')) + model->data(caption).toString();
-            if (!CCommandLine::isCaptionRow(item))
+            if (!CParameterValues::isCaptionRow(item))
                 line += QStringLiteral(": ") + model->data(model->index(row, valueColumn, parent)).toString().trimmed();
             CCommandLine::printLine(line);
             printRows(model->index(row, 0, parent), depth + 1);
@@ -87,6 +96,8 @@ void CDeviceCommands::printModel(CTreeModel* model)
 
 int CDeviceCommands::show(const QStringList& arguments)
 {
+    if (m_commandLine.isSet(QStringLiteral("file")))
+        return showFile(m_commandLine.option(QStringLiteral("file")));
     if (!m_commandLine.identifyDevice())
         return m_commandLine.failure();
     QList<CTreeModel*> models = m_commandLine.backend()->models();
@@ -104,6 +115,34 @@ int CDeviceCommands::show(const QStringList& arguments)
     return CCommandLine::EXIT_OK;
 }
 
+int CDeviceCommands::showFile(const QString& fileName)
+{
+    QMap<QString, QString> description;
+    QList<CDataPoint> records;
+    if (!m_commandLine.loadParameterFile(fileName, &description, &records)
+        || !m_commandLine.activateFileDevice(description))
+        return m_commandLine.failure();
+    CTreeModel* parameter = m_commandLine.namedModel(CGlobals::ModelName_Parameter);
+    if (!parameter)
+        return m_commandLine.failure();
+    QStringList refused;
+    if (!CParameterValues::apply(parameter, records, CParameterValues::MISSING_REFUSED, &refused)) {
+        CCommandLine::printError(QStringLiteral("'%1' holds values the device cannot take:")
+                                     .arg(QDir::toNativeSeparators(fileName)));
+        for (const QString& line : qAsConst(refused))
+            CCommandLine::printError(QStringLiteral("  ") + line);
+        return CCommandLine::EXIT_FILE_ERROR;
+    }
+    printModel(parameter);
+    int notInFile = 0;
+    for (const CParameterValues::Difference& difference : CParameterValues::differences(parameter, records))
+        notInFile += difference.inFile ? 0 : 1;
+    if (notInFile > 0)
+        CCommandLine::printError(
+            QStringLiteral("%1 items are not in the file; they show the description's values.").arg(notInFile));
+    return CCommandLine::EXIT_OK;
+}
+
 int CDeviceCommands::set(const QStringList& arguments)
 {
     const QString& modelName = arguments.at(0);
@@ -115,24 +154,15 @@ int CDeviceCommands::set(const QStringList& arguments)
     if (!model || !m_commandLine.readModel(model))
         return m_commandLine.failure();
 
-    CItem* item = model->findChild<CItem*>(itemName);
-    for (CItem* candidate : model->findChildren<CItem*>()) {
-        if (!item && !CCommandLine::isCaptionRow(candidate) && candidate->caption() == itemName)
-            item = candidate;
-    }
-    if (!item || CCommandLine::isCaptionRow(item)) {
+    CItem* item = CParameterValues::findItem(model, itemName);
+    if (!item) {
         CCommandLine::printError(QStringLiteral("Model '%1' has no item '%2'.").arg(modelName, itemName));
         return CCommandLine::EXIT_USAGE;
     }
-    if (item->isReadOnly() || item->type() == CItem::TYPE_BIT) {
-        CCommandLine::printError(QStringLiteral("%1 cannot be written.").arg(item->caption()));
-        return CCommandLine::EXIT_USAGE;
-    }
     QString refusal;
-    const QVariant value = item->valueFromString(valueText, &refusal);
+    const QVariant value = CParameterValues::valueForText(item, valueText, &refusal);
     if (!value.isValid()) {
-        CCommandLine::printError(
-            QStringLiteral("'%1' is not a valid value for %2: %3").arg(valueText, item->caption(), refusal));
+        CCommandLine::printError(refusal);
         return CCommandLine::EXIT_USAGE;
     }
     item->setValue(value);

@@ -5,6 +5,7 @@
 #include "backend/CDataBackend.h"
 #include "files/CDataPoint.h"
 #include "files/CParameterFile.h"
+#include "files/CParameterValues.h"
 #include "files/CRecordFile.h"
 #include "items/CGlobals.h"
 #include "items/CItem.h"
@@ -64,6 +65,12 @@ QList<CCommandGroup::Command> CFileCommands::commands()
         { QStringLiteral("load"), QStringLiteral("FILE.xml"), 1,
           QStringLiteral("load a parameter file and write it to the device"),
           [this](const QStringList& arguments) { return load(arguments.first()); } },
+        { QStringLiteral("diff"), QStringLiteral("FILE.xml"), 1,
+          QStringLiteral("compare the device with a parameter file (exit 1 when they differ)"),
+          [this](const QStringList& arguments) { return diff(arguments.first()); } },
+        { QStringLiteral("edit"), QStringLiteral("FILE.xml ITEM VALUE [ITEM VALUE ...]"), 3,
+          QStringLiteral("change values of a parameter file, without a device"),
+          [this](const QStringList& arguments) { return edit(arguments); } },
         { QStringLiteral("print"), QStringLiteral("FILE.pdf"), 1, QStringLiteral("print the parameters to a PDF file"),
           [this](const QStringList& arguments) {
               const QString& fileName = arguments.first();
@@ -115,20 +122,12 @@ int CFileCommands::saveParameters(const QString& fileName, const Writer& write, 
     return CCommandLine::EXIT_OK;
 }
 
-int CFileCommands::load(const QString& fileName)
+int CFileCommands::readParametersFor(const QMap<QString, QString>& description, CTreeModel** parameter)
 {
-    // A damaged file is refused before the device is touched.
-    QMap<QString, QString> description;
-    QList<CDataPoint> records;
-    if (!CParameterFile::loadFile(fileName, &description, &records)) {
-        CCommandLine::printError(
-            QStringLiteral("'%1' is no readable parameter file.").arg(QDir::toNativeSeparators(fileName)));
-        return CCommandLine::EXIT_FILE_ERROR;
-    }
     if (!m_commandLine.identifyDevice())
         return m_commandLine.failure();
-    CTreeModel* parameter = m_commandLine.namedModel(CGlobals::ModelName_Parameter);
-    if (!parameter || !m_commandLine.readModel(parameter))
+    *parameter = m_commandLine.namedModel(CGlobals::ModelName_Parameter);
+    if (!*parameter || !m_commandLine.readModel(*parameter))
         return m_commandLine.failure();
     const QMap<QString, QString> device = fileDescription();
     for (const QString& key : { QStringLiteral("le_device"), QStringLiteral("le_order_number") }) {
@@ -142,39 +141,110 @@ int CFileCommands::load(const QString& fileName)
             return CCommandLine::EXIT_FILE_ERROR;
         }
     }
+    return CCommandLine::EXIT_OK;
+}
 
-    // Every value is checked before the first one reaches the device: a file
-    // is written whole or not at all.
-    QList<QPair<CItem*, QVariant>> values;
+int CFileCommands::load(const QString& fileName)
+{
+    // A damaged file is refused before the device is touched.
+    QMap<QString, QString> description;
+    QList<CDataPoint> records;
+    if (!m_commandLine.loadParameterFile(fileName, &description, &records))
+        return m_commandLine.failure();
+    CTreeModel* parameter = nullptr;
+    if (const int failure = readParametersFor(description, &parameter))
+        return failure;
+    // Every value is checked before the first one reaches the device.
     QStringList refused;
-    for (const CDataPoint& record : qAsConst(records)) {
-        if (record.type == CItem::TYPE_GROUP)
-            continue;
-        CItem* item = parameter->findChild<CItem*>(record.name);
-        QString why;
-        if (!item || CCommandLine::isCaptionRow(item) || item->id() != record.id || item->type() != record.type)
-            refused.append(QStringLiteral("%1: the connected device has no such item.").arg(record.name));
-        else if (item->isReadOnly())
-            continue; // the device's own value stays
-        else if (!item->canHold(record.value, &why))
-            refused.append(QStringLiteral("%1: %2").arg(record.name, why));
-        else
-            values.append({ item, record.value });
-    }
-    if (!refused.isEmpty()) {
+    int applied = 0;
+    if (!CParameterValues::apply(parameter, records, CParameterValues::MISSING_REFUSED, &refused, &applied)) {
         CCommandLine::printError(QStringLiteral("'%1' holds values the device cannot take; nothing was written:")
                                      .arg(QDir::toNativeSeparators(fileName)));
         for (const QString& line : qAsConst(refused))
             CCommandLine::printError(QStringLiteral("  ") + line);
         return CCommandLine::EXIT_FILE_ERROR;
     }
-    for (const auto& value : qAsConst(values))
-        value.first->setValue(value.second);
     if (!m_commandLine.writeModel(parameter) || !m_commandLine.readModel(parameter, true))
         return m_commandLine.failure();
     CCommandLine::printLine(QStringLiteral("%1 parameters loaded from %2 and written to the device")
-                                .arg(values.size())
+                                .arg(applied)
                                 .arg(QDir::toNativeSeparators(fileName)));
+    return CCommandLine::EXIT_OK;
+}
+
+int CFileCommands::diff(const QString& fileName)
+{
+    QMap<QString, QString> description;
+    QList<CDataPoint> records;
+    if (!m_commandLine.loadParameterFile(fileName, &description, &records))
+        return m_commandLine.failure();
+    CTreeModel* parameter = nullptr;
+    if (const int failure = readParametersFor(description, &parameter))
+        return failure;
+    const QList<CParameterValues::Difference> differences = CParameterValues::differences(parameter, records);
+    const QString absent = QStringLiteral("(none)");
+    for (const CParameterValues::Difference& difference : differences)
+        CCommandLine::printLine(QStringLiteral("%1: device %2, file %3")
+                                    .arg(difference.caption, difference.inDevice ? difference.deviceText : absent,
+                                         difference.inFile ? difference.fileText : absent));
+    if (differences.isEmpty()) {
+        CCommandLine::printLine(
+            QStringLiteral("The device holds the values of %1.").arg(QDir::toNativeSeparators(fileName)));
+        return CCommandLine::EXIT_OK;
+    }
+    CCommandLine::printLine((differences.size() == 1 ? QStringLiteral("1 value differs.") : QStringLiteral("%1 values differ.").arg(differences.size())));
+    return EXIT_DIFFERENT;
+}
+
+int CFileCommands::edit(const QStringList& arguments)
+{
+    const QString& fileName = arguments.first();
+    if (arguments.size() % 2 == 0) {
+        CCommandLine::printError(QStringLiteral("edit needs a VALUE after each ITEM. See --help."));
+        return CCommandLine::EXIT_USAGE;
+    }
+    QMap<QString, QString> description;
+    QList<CDataPoint> records;
+    if (!m_commandLine.loadParameterFile(fileName, &description, &records)
+        || !m_commandLine.activateFileDevice(description))
+        return m_commandLine.failure();
+    CTreeModel* parameter = m_commandLine.namedModel(CGlobals::ModelName_Parameter);
+    if (!parameter)
+        return m_commandLine.failure();
+    // Every value is checked before the file is written.
+    QStringList refused;
+    QStringList edited;
+    for (int index = 1; index + 1 < arguments.size(); index += 2) {
+        QString why;
+        const int record = CParameterValues::editRecord(parameter, &records, arguments.at(index),
+                                                        arguments.at(index + 1), &why);
+        if (record < 0) {
+            refused.append(why);
+            continue;
+        }
+        const CItem* item = CParameterValues::findItem(parameter, arguments.at(index));
+        edited.append(
+            QStringLiteral("%1: %2 %3").arg(item->caption(), records.at(record).valueText, item->unit()).trimmed());
+    }
+    if (!refused.isEmpty()) {
+        for (const QString& line : qAsConst(refused))
+            CCommandLine::printError(line);
+        CCommandLine::printError(
+            QStringLiteral("%1 was not changed.").arg(QDir::toNativeSeparators(fileName)));
+        return CCommandLine::EXIT_USAGE;
+    }
+    CParameterValues::restoreObjectRecords(parameter, &records);
+    QString why;
+    if (!CParameterFile::saveFile(fileName, description, records, &why)) {
+        CCommandLine::printError(
+            QStringLiteral("Could not write the parameter file '%1'.").arg(QDir::toNativeSeparators(fileName)));
+        if (!why.isEmpty())
+            CCommandLine::printError(why);
+        return CCommandLine::EXIT_FILE_ERROR;
+    }
+    for (const QString& line : qAsConst(edited))
+        CCommandLine::printLine(line);
+    CCommandLine::printLine(QStringLiteral("%1 saved").arg(QDir::toNativeSeparators(fileName)));
     return CCommandLine::EXIT_OK;
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 
 class CCommandLine;
+class CTreeModel;
 struct CDataPoint;
 
 // Parameter files (XML and PDF) and records of the process values (CSV).
@@ -23,7 +24,16 @@ private:
     // Writes the description and the parameters; on failure error may say why.
     typedef std::function<bool(const QMap<QString, QString>&, const QList<CDataPoint>&, QString* error)> Writer;
 
+    // diff's exit code when the device and the file differ.
+    static const int EXIT_DIFFERENT = 1;
+
     int load(const QString& fileName);
+    int diff(const QString& fileName);
+    int edit(const QStringList& arguments);
+    // Identifies the device and reads its parameters for a parameter file
+    // with this description; returns an exit code, printing why when the
+    // file belongs to another device.
+    int readParametersFor(const QMap<QString, QString>& description, CTreeModel** parameter);
     int record(const QString& fileName);
     // Reads the parameters and saves them through the given file writer.
     int saveParameters(const QString& fileName, const Writer& write, const QString& failure, const QString& success);
