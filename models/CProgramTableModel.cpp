@@ -108,6 +108,12 @@ void CProgramTableModel::updateTranslation(const QString& languageId)
 {
     for (CItem* item : qAsConst(m_items))
         item->setLanguageId(languageId);
+    // The headers are translated with the cells.
+    if (rowCount() > 0 && columnCount() > 0) {
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+        emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+        emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
+    }
 }
 
 CItem* CProgramTableModel::itemAt(const QModelIndex& index) const

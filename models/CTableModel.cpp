@@ -75,6 +75,8 @@ void CTableModel::updateModelTranslation(const QString& language)
 {
     for (CItem* item : qAsConst(m_items))
         item->setLanguageId(language);
+    if (!m_items.isEmpty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
 void CTableModel::setReadOnly(bool state)

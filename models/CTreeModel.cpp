@@ -203,6 +203,8 @@ void CTreeModel::setupFeatures(const QList<QPair<QString, QString>>& features)
 void CTreeModel::updateRootTranslation(const QString& language)
 {
     m_root->setLanguageId(language);
+    // Captions, units and list texts are shown in the new language.
+    announceChanges(reachableItems());
 }
 
 void CTreeModel::updateModelTranslation(const QString& language)

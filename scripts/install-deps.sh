@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
   cmake g++ make pkg-config
   qtbase5-dev libqt5serialport5-dev qtconnectivity5-dev
+  qttools5-dev qttools5-dev-tools libqt5charts5-dev
   libpcsclite-dev pcscd vsmartcard-vpcd
   libmodbus-dev socat
   clang libclang-rt-14-dev

@@ -222,6 +222,15 @@ private slots:
                  QStringLiteral("Settings range min: -50,0 °C\nSettings range max: 150,0 °C"));
         // Caption rows stand out; value rows do not.
         QVERIFY(parameter->data(setpoints, Qt::BackgroundRole).isValid() && !parameter->data(setpoint, Qt::BackgroundRole).isValid());
+        // A new language is announced to the views of every row.
+        parameter->setupTranslationTexts({ { "Deutsch", { { "Setpoint", "Sollwert" } } } });
+        QSignalSpy translated(parameter, &QAbstractItemModel::dataChanged);
+        parameter->updateModelTranslation(QStringLiteral("Deutsch"));
+        QCOMPARE(parameter->data(parameter->index(0, 1, setpoints)).toString(), QStringLiteral("Sollwert"));
+        QVERIFY(std::any_of(translated.cbegin(), translated.cend(), [&setpoint](const QList<QVariant>& range) {
+            return range.at(0).toModelIndex().parent() == setpoint.parent();
+        }));
+        parameter->updateModelTranslation(QString());
 
         // One request each way over the whole object; no FC_RW feature, no read-write.
         QSignalSpy reads(parameter, &CTreeModel::buildReadRequests);
@@ -324,7 +333,10 @@ private slots:
 
         // The language and the read-only state reach every row.
         parameter->setupTranslationTexts({ { "Deutsch", { { "Setpoint", "Sollwert" }, { "Control", "Regelung" } } } });
+        QSignalSpy translated(parameter, &QAbstractItemModel::dataChanged);
         parameter->updateModelTranslation(QStringLiteral("Deutsch"));
+        QCOMPARE(translated.count(), 1);
+        QCOMPARE(translated.at(0).at(1).toModelIndex().row(), parameter->rowCount() - 1);
         QCOMPARE(parameter->data(parameter->index(0, 0)).toString(), QStringLiteral("Sollwert"));
         QCOMPARE(parameter->data(parameter->index(22, 0)).toString(), QStringLiteral("Regelung"));
         parameter->setReadOnly(true);

@@ -23,6 +23,11 @@ class tst_paramica_cli : public QObject
     static Result run(const QStringList& arguments)
     {
         QProcess cli;
+        // English unless a test asks for another language.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        environment.remove(QStringLiteral("LANGUAGE"));
+        cli.setProcessEnvironment(environment);
         cli.start(QStringLiteral(PARAMICA_CLI_PATH), arguments);
         Result result;
         if (!cli.waitForFinished(30000)) {
@@ -81,6 +86,10 @@ private slots:
         QTest::newRow("lost process values") << QStringList{ "--silent", "0x1200-0x1200" } << QStringList{ "show", "PabOut" }
                                              << 1 << QStringList{}
                                              << "No answer from device to the read of PabOut (register 0x1200).";
+        QTest::newRow("German messages")
+            << QStringList{ "--order-number", "99990001" } << QStringList{ "identify", "--language", "de" } << 1
+            << QStringList{}
+            << "Gerät: Gerät mit Bestellnummer '99990001' und Parameterversion '1.00' wird nicht unterstützt!";
         QTest::newRow("unknown command") << QStringList{} << QStringList{ "frobnicate" } << 2 << QStringList{}
                                          << "Unknown command 'frobnicate'. See --help.";
     }

@@ -6,6 +6,7 @@
 #include "CRegisterCommands.h"
 
 #include "backend/CDataBackend.h"
+#include "backend/CLanguage.h"
 #include "files/CDataPoint.h"
 #include "files/CParameterFile.h"
 #include "items/CGlobals.h"
@@ -26,8 +27,6 @@ const int DEFAULT_TCP_PORT = 502;
 const uint MAX_TCP_PORT = 65535;
 const int IDENTIFY_TIMEOUT_MS = 30000;
 const int IDLE_WATCH_MS = 50;
-const QString CAPTION_COMMUNICATION = QStringLiteral("Device communication");
-const QString CAPTION_RESET = QStringLiteral("Reset Interface");
 
 quint16 blockAddress(const QByteArray& data)
 {
@@ -58,6 +57,10 @@ CCommandLine::CCommandLine(QObject* parent)
         { QStringLiteral("unit"), QStringLiteral("Modbus unit id / slave address (default 1)."), QStringLiteral("n"),
           QStringLiteral("1") },
         { QStringLiteral("verbose"), QStringLiteral("Print the library's log lines on stderr.") },
+        { QStringLiteral("language"),
+          QStringLiteral("Language of the library's messages and the device's texts, e.g. de or en "
+                         "(default: the system's)."),
+          QStringLiteral("lang") },
     });
     for (const auto& group : m_groups)
         m_parser.addOptions(group->options());
@@ -114,6 +117,9 @@ int CCommandLine::run(const QStringList& arguments)
         return EXIT_USAGE;
     }
 
+    const QString language = m_parser.value(QStringLiteral("language"));
+    CLanguage::install(language);
+    m_descriptionLanguage = CLanguage::descriptionLanguage(CLanguage::locale(language));
     m_backend = CDataBackend::instance();
     connect(m_backend, &CDataBackend::errorMessage, this, &CCommandLine::reportMessage);
     connect(m_backend, &CDataBackend::warningMessage, this, &CCommandLine::reportMessage);
@@ -121,6 +127,11 @@ int CCommandLine::run(const QStringList& arguments)
     if (m_parser.isSet(QStringLiteral("verbose")))
         connect(m_backend, &CDataBackend::log, this, &CCommandLine::printError);
     trackReads();
+    // The device's texts follow the language of the messages.
+    connect(m_backend, &CDataBackend::deviceActivated, this, [this] {
+        for (CTreeModel* model : m_backend->models())
+            model->updateModelTranslation(m_descriptionLanguage);
+    });
 
     const int result = command.run(commandArguments);
     m_backend->closeInterface();
@@ -360,9 +371,10 @@ void CCommandLine::finish(int exitCode)
 
 void CCommandLine::reportMessage(const QString& caption, const QString& text)
 {
-    printError(QStringLiteral("%1: %2").arg(caption, text));
+    printError(QStringLiteral("%1: %2").arg(CMessageSender::captionText(caption), text));
     // Communication failures end the command; other notices are only shown.
-    if (caption == CAPTION_COMMUNICATION || caption == CAPTION_RESET)
+    if (caption == QLatin1String(CMessageSender::CAPTION_COMMUNICATION)
+        || caption == QLatin1String(CMessageSender::CAPTION_RESET_INTERFACE))
         finish(EXIT_DEVICE_ERROR);
 }
 

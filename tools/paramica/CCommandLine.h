@@ -115,4 +115,5 @@ private:
     QHash<CTreeModel*, QList<quint16>> m_unansweredBlocks;
     QSet<CTreeModel*> m_readModels;
     CTreeModel* m_awaitedModel = nullptr;
+    QString m_descriptionLanguage; // the device's texts in the language of --language
 };
