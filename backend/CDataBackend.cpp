@@ -2,8 +2,10 @@
 
 #include "backend/CLog.h"
 #include "backend/CPluginInterface.h"
+#include "interfaces/CBluetoothInterface.h"
 #include "interfaces/CSerialInterface.h"
 #include "interfaces/CTcpInterface.h"
+#include "interfaces/nfc/CNfcInterface.h"
 #include "items/CGlobals.h"
 #include "items/CItem.h"
 #include "models/CChartModel.h"
@@ -12,6 +14,7 @@
 #include "protocol/CCheckDidProcess.h"
 #include "protocol/CFlasher.h"
 #include "protocol/CModbusMaster.h"
+#include "protocol/CNfcMaster.h"
 #include "protocol/CUpdateProcess.h"
 #include "xml/CXmlParser.h"
 
@@ -48,7 +51,6 @@ const quint8 FUNCTION_GOTO = 0x57;
 const quint16 SCAN_ADDRESS = 0x0400;
 const quint16 SCAN_LENGTH = 20;
 const quint16 GOTO_REGISTER = 0x5000;
-const QString CAPTION_DEVICE = QStringLiteral("Device");
 const quint16 SECOND_SCAN_ADDRESS = 0x0300;
 const QString NO_CHECK_VERSION = QStringLiteral("0.00");
 const QString ACCESS_STATIC = QStringLiteral("static");
@@ -102,15 +104,22 @@ void CDataBackend::setComProtocol(ENUM_PROTOCOL_TYPE type)
     retireMaster();
     closeInterface();
 
-    if (type != PROTOCOL_MODBUS_RTU && type != PROTOCOL_MODBUS_TCP)
+    if (type == PROTOCOL_NFC) {
+        auto* nfc = new CNfcMaster(this);
+        // A tag that arrives is identified.
+        connect(nfc, &CNfcMaster::targetConnectionChanged, this, &CDataBackend::scanDevice);
+        m_protocolMaster = nfc;
+    } else if (type == PROTOCOL_MODBUS_RTU || type == PROTOCOL_MODBUS_TCP) {
+        auto* modbus = new CModbusMaster(type, this);
+        connect(modbus, &CModbusMaster::firmwareUpdateStarted, this, &CDataBackend::firmwareUpdateStarted);
+        connect(modbus, &CModbusMaster::firmwareUpdateFinished, this, &CDataBackend::firmwareUpdateFinished);
+        connect(modbus, &CModbusMaster::firmwareUpdateProgress, this, &CDataBackend::firmwareUpdateProgress);
+        connect(modbus, &CModbusMaster::resetInterfaceInitiated, this, &CDataBackend::resetInterface);
+        connect(this, &CDataBackend::interfaceReseted, modbus, &CModbusMaster::resetInterfaceFinished);
+        m_protocolMaster = modbus;
+    } else {
         return;
-    auto* modbus = new CModbusMaster(type, this);
-    connect(modbus, &CModbusMaster::firmwareUpdateStarted, this, &CDataBackend::firmwareUpdateStarted);
-    connect(modbus, &CModbusMaster::firmwareUpdateFinished, this, &CDataBackend::firmwareUpdateFinished);
-    connect(modbus, &CModbusMaster::firmwareUpdateProgress, this, &CDataBackend::firmwareUpdateProgress);
-    connect(modbus, &CModbusMaster::resetInterfaceInitiated, this, &CDataBackend::resetInterface);
-    connect(this, &CDataBackend::interfaceReseted, modbus, &CModbusMaster::resetInterfaceFinished);
-    m_protocolMaster = modbus;
+    }
 
     connect(m_protocolMaster, &CProtocolMaster::warningMessage, this, &CDataBackend::warningMessage);
     connect(m_protocolMaster, &CProtocolMaster::logMessage, m_log, &CLog::log);
@@ -199,10 +208,40 @@ bool CDataBackend::openInterface(ENUM_INTERFACE_TYPE type, const QString& portNa
         m_interface = serial;
         break;
     }
+    case INTERFACE_BLUETOOTH: {
+        auto* bluetooth = new CBluetoothInterface(this);
+        bluetooth->setPortName(portName);
+        // The module's UART serves the device: the plug-in's settings or the
+        // device's defaults, never the ones set for a cable.
+        STRUCT_UART_CONFIG uart;
+        if (m_plugin) {
+            const STRUCT_SERIAL_SETTINGS settings = m_plugin->serialSettings();
+            uart = STRUCT_UART_CONFIG{ settings.baudRate, settings.parity, settings.flowControl };
+        }
+        bluetooth->setUartConfig(uart);
+        connect(bluetooth, &CBluetoothInterface::error, this, &CDataBackend::interfaceError);
+        m_interface = bluetooth;
+        break;
+    }
     case INTERFACE_TCP:
         m_interface = new CTcpInterface(this);
         m_interface->setPortName(portName);
         break;
+    case INTERFACE_NFC: {
+        auto* nfc = new CNfcInterface(this);
+        connect(nfc, &CNfcInterface::adapterError, this, &CDataBackend::resetInterface);
+        connect(nfc, &CNfcInterface::targetConnectionChanged, this, &CDataBackend::deviceConnected);
+        if (auto* master = qobject_cast<CNfcMaster*>(m_protocolMaster)) {
+            connect(nfc, &CNfcInterface::targetConnectionChanged, master, &CNfcMaster::targetConnected);
+            connect(nfc, &CNfcInterface::ndefRecordsRead, master, &CNfcMaster::ndefRecordsRead);
+            connect(master, &CNfcMaster::readNdefMessages, nfc, &CNfcInterface::readNdefMessages);
+            // No tag is in the field of a reader not yet started, whatever
+            // the master saw through an earlier transport.
+            master->targetConnected(false);
+        }
+        m_interface = nfc;
+        break;
+    }
     default:
         return false;
     }
@@ -233,12 +272,38 @@ bool CDataBackend::openInterface(uchar address)
     // interface or replace it: the result then belongs to nobody.
     if (opening != m_interface)
         return false;
+    if (!opened && m_interface->type() == INTERFACE_NFC) {
+        // It keeps trying until the reader is there; opening it again retries at once.
+        emit logMessage(tr("Could not connect nfc interface."));
+        return false;
+    }
     if (!opened) {
         emit logMessage(tr("Could not connect interface %1.").arg(m_interface->portName()));
         closeInterface();
         return false;
     }
-    emit logMessage(tr("Interface %1 connected.").arg(m_interface->portName()));
+    emit logMessage(m_interface->type() == INTERFACE_NFC ? tr("Interface activated. Wait for device.")
+                                                         : tr("Interface %1 connected.").arg(m_interface->portName()));
+    if (m_interface->type() == INTERFACE_BLUETOOTH) {
+        const int configured = opening->configurePort();
+        if (opening != m_interface)
+            return false;
+        if (configured == 1) {
+            emit logMessage(tr("Could not configure interface %1!").arg(m_interface->portName()));
+            closeInterface();
+            emit errorMessage(CAPTION_RESET_INTERFACE,
+                              tr("Could not configure the wireless interface and establish device connection!"));
+            return false;
+        }
+        if (configured == 2) {
+            emit logMessage(tr("Configured interface %1 successfully.").arg(m_interface->portName()));
+            emit warningMessage(CAPTION_RESET_INTERFACE,
+                                tr("Configured the wireless interface successfully. Reconnect the wireless module "
+                                   "manually in the Windows settings menu!"));
+            closeInterface();
+            return false;
+        }
+    }
     if (m_protocolMaster)
         m_protocolMaster->setDeviceAddress(address);
     if (m_deviceActive)
@@ -252,8 +317,13 @@ bool CDataBackend::closeInterface()
     if (m_interface) {
         CBaseInterface* interface = m_interface;
         m_interface = nullptr;
-        if (interface->isPortOpen())
-            emit logMessage(tr("Interface %1 disconnected.").arg(interface->portName()));
+        if (interface->isPortOpen()) {
+            if (interface->type() == INTERFACE_BLUETOOTH || interface->type() == INTERFACE_NFC)
+                emit deviceConnected(false);
+            emit logMessage(interface->type() == INTERFACE_NFC
+                                ? tr("NFC interface deactivated.")
+                                : tr("Interface %1 disconnected.").arg(interface->portName()));
+        }
         // The transport may be inside one of its own signals or a connection
         // wait: it is cut off and closed now and released from the event loop.
         interface->disconnect();
@@ -269,6 +339,9 @@ bool CDataBackend::closeInterface()
 
 bool CDataBackend::isConnected() const
 {
+    // Over NFC the device is there while its tag is in the reader's field.
+    if (auto* nfc = qobject_cast<CNfcInterface*>(m_interface))
+        return nfc->isPortOpen() && nfc->isTargetConnected();
     return m_interface && m_interface->isPortOpen();
 }
 
@@ -296,6 +369,13 @@ void CDataBackend::resetInterface()
         // The interface may have been closed or replaced while the loop ran.
         if (serial && serial == m_interface && !serial->isPortOpen())
             serial->openPort();
+    } else if (m_interface->type() == INTERFACE_NFC) {
+        // The reader is given up and taken again: its waiting starts afresh.
+        // Whoever learns of the tag's loss may close the interface meanwhile.
+        const QPointer<CBaseInterface> nfc = m_interface;
+        nfc->closePort();
+        if (nfc && nfc == m_interface)
+            nfc->openPort();
     }
     emit interfaceReseted();
 }
@@ -345,6 +425,12 @@ void CDataBackend::writeGotoBl(ushort modus)
 
 void CDataBackend::scanDevice()
 {
+    if (currentInterfaceType() == INTERFACE_NFC) {
+        // The device-information record, then the version in tag memory.
+        buildRequests({ CRequest(REQUEST_SCAN, 0, CNfcMaster::maxAddress(), CNfcMaster::DEVICE_INFO_LENGTH),
+                        CRequest(REQUEST_SCAN, 0, CNfcMaster::VERSION_ADDRESS, CNfcMaster::VERSION_LENGTH) });
+        return;
+    }
     buildRequest(CRequest(REQUEST_SCAN, FUNCTION_READ_HOLDING, SCAN_ADDRESS, SCAN_LENGTH));
 }
 
@@ -359,7 +445,10 @@ void CDataBackend::scanResponse(const QStringList& entries)
     if (activateDeviceById(entries.at(0), entries.value(1), false))
         return;
     deactivateDevice();
-    if (m_noMatchCount == 1)
+    // Tag memory has no second identification block: the tag is scanned again.
+    if (m_noMatchCount == 1 && currentInterfaceType() == INTERFACE_NFC)
+        scanDevice();
+    else if (m_noMatchCount == 1)
         buildRequest(CRequest(REQUEST_SCAN, FUNCTION_READ_HOLDING, SECOND_SCAN_ADDRESS, SCAN_LENGTH));
 }
 
@@ -402,7 +491,7 @@ bool CDataBackend::refuseSecondWorkflow()
         return false;
     const QString text = tr("A firmware update or boot loader identification is already running!");
     emit logMessage(text);
-    emit errorMessage(CFlasher::MESSAGE_CAPTION, text);
+    emit errorMessage(CAPTION_FIRMWARE_UPDATE, text);
     return true;
 }
 

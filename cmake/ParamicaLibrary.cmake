@@ -32,7 +32,12 @@ target_include_directories(paramica PUBLIC
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/paramica>)
 
 target_link_libraries(paramica PUBLIC
-  Qt5::Core Qt5::Network Qt5::SerialPort Qt5::Xml Qt5::Gui Qt5::PrintSupport)
+  Qt5::Core Qt5::Network Qt5::SerialPort Qt5::Bluetooth Qt5::Xml Qt5::Gui Qt5::PrintSupport)
+
+# The smart-card readers: the adapter's headers name PC/SC types.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(PCSC REQUIRED IMPORTED_TARGET libpcsclite)
+target_link_libraries(paramica PUBLIC PkgConfig::PCSC)
 
 # Install: library, headers in their subsystem folders, and a CMake package so
 # that a front end can find_package(Paramica) and link Paramica::paramica.

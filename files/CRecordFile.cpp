@@ -81,7 +81,7 @@ bool CRecordFile::start(const QString& fileName)
 
     file = new QFile(name);
     if (!file->open(QIODevice::WriteOnly | QIODevice::Text)) {
-        emit errorMessage(tr("Data recording"), tr("Could not create file '%1'!").arg(QDir::toNativeSeparators(name)));
+        emit errorMessage(CAPTION_DATA_RECORDING, tr("Could not create file '%1'!").arg(QDir::toNativeSeparators(name)));
         return false;
     }
     emit logMessage(tr("File created: %1").arg(QDir::toNativeSeparators(name)));

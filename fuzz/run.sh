@@ -9,7 +9,7 @@ BUILD_DIR=${PARAMICA_FUZZ_BUILD_DIR:-build-fuzz}
 CC=clang CXX=clang++ cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPARAMICA_BUILD_FUZZ=ON -DPARAMICA_BUILD_TESTS=OFF -DPARAMICA_BUILD_TOOLS=OFF >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)" \
-  --target fuzz_xml_reader fuzz_modbus_answer fuzz_parameter_file fuzz_item_codec >/dev/null
+  --target fuzz_xml_reader fuzz_modbus_answer fuzz_parameter_file fuzz_item_codec fuzz_ndef >/dev/null
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
@@ -34,6 +34,7 @@ cp share/xml/*.xml "$WORK/xml-check"/
 cp share/xml/*.xml share/xml/translations/*.xml "$WORK/xml-no-check"/
 seed_hex "$WORK/modbus-answer" <fuzz/seeds/modbus_answer.hex
 seed_hex "$WORK/item-codec" <fuzz/seeds/item_codec.hex
+seed_hex "$WORK/ndef" <fuzz/seeds/ndef.hex
 mkdir -p "$WORK/parameter-file"
 cp fuzz/seeds/parameter_file.xml "$WORK/parameter-file"/
 
@@ -60,4 +61,5 @@ FUZZ_NO_XML_CHECK=1 run fuzz_xml_reader "$WORK/xml-no-check"
 run fuzz_modbus_answer "$WORK/modbus-answer"
 run fuzz_parameter_file "$WORK/parameter-file"
 run fuzz_item_codec "$WORK/item-codec"
+run fuzz_ndef "$WORK/ndef"
 echo "fuzzing: no failure"

@@ -15,7 +15,6 @@
 #include <utility>
 
 const QString CFlasher::FIRMWARE_PATH = QStringLiteral("/firmware");
-const QString CFlasher::MESSAGE_CAPTION = QStringLiteral("Firmware Update");
 
 namespace {
 const QLatin1String VENDOR("VELTA");
@@ -117,7 +116,7 @@ void CFlasher::fail(const QString& reason)
     const QPointer<CFlasher> alive(this);
     const ENUM_STATES failing = m_state;
     emit logMessage(reason);
-    emit warningMessage(MESSAGE_CAPTION, reason);
+    emit warningMessage(CAPTION_FIRMWARE_UPDATE, reason);
     // Whoever read the reason may have stopped the run already.
     if (alive && m_state == failing)
         setState(STATE_ERROR);

@@ -29,7 +29,6 @@ public:
     static const int DEFAULT_FLASH_LENGTH = 224;
     static const QString FIRMWARE_PATH;
     // Caption of every message about firmware updates.
-    static const QString MESSAGE_CAPTION;
     // A 0x59 request carries block address, register count and byte count
     // before the block in the 252 data bytes of one Modbus PDU.
     static const int MAX_BLOCK_LENGTH = 246;

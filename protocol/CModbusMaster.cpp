@@ -13,7 +13,6 @@
 #include <cstring>
 
 namespace {
-const QString CAPTION_COMMUNICATION = QStringLiteral("Device communication");
 const uchar FUNCTION_GOTO = 0x57;
 const uchar EXCEPTION_BIT = 0x80;
 const quint16 SECOND_SCAN_ADDRESS = 0x0300;

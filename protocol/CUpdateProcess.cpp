@@ -112,7 +112,7 @@ void CUpdateProcess::endLoop(int code)
 void CUpdateProcess::reportError(const QString& text)
 {
     emit logMessage(text);
-    emit errorMessage(CFlasher::MESSAGE_CAPTION, text);
+    emit errorMessage(CAPTION_FIRMWARE_UPDATE, text);
 }
 
 void CUpdateProcess::started()
@@ -205,7 +205,7 @@ void CUpdateProcess::updateFinished(int result)
     disconnect(backend(), &CDataBackend::firmwareUpdateFinished, this, &CUpdateProcess::updateFinished);
     if (result == 1) {
         const QString text = tr("Firmware update successfull.");
-        emit infoMessage(CFlasher::MESSAGE_CAPTION, text);
+        emit infoMessage(CAPTION_FIRMWARE_UPDATE, text);
         emit logMessage(text);
         restartDevice();
     } else if (result == 0) {
@@ -270,7 +270,7 @@ void CUpdateProcess::loadTemporaryParameter()
         = CParameterFile::parameter(CGlobals::Item_Parameterversion, backend()->model(CGlobals::ModelName_DeviceInfo));
     const QString storedVersion = header.value(KEY_VERSION);
     if (storedVersion != version)
-        emit infoMessage(CFlasher::MESSAGE_CAPTION,
+        emit infoMessage(CAPTION_FIRMWARE_UPDATE,
                          tr("Parameter version has changed! (<%1> != <%2>)").arg(version, storedVersion));
     if (!parameter) {
         reportError(tr("Could not find parameter of connected device!"));

@@ -9,6 +9,7 @@ PACKAGES=(
   qttools5-dev qttools5-dev-tools libqt5charts5-dev
   libpcsclite-dev pcscd vsmartcard-vpcd
   libmodbus-dev socat
+  dbus-daemon
   clang libclang-rt-14-dev
   poppler-utils
   libbenchmark-dev

@@ -2,6 +2,57 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>CBluetoothInterface</name>
+    <message>
+        <source>Wireless connection to %1 ended.</source>
+        <translation>Funkverbindung zu %1 beendet.</translation>
+    </message>
+    <message>
+        <source>Wireless device %1: %2 (error %3)</source>
+        <translation>Funkgerät %1: %2 (Fehler %3)</translation>
+    </message>
+    <message>
+        <source>Wireless device %1 offers no service with a writable and a notifying characteristic.</source>
+        <translation>Funkgerät %1 bietet keinen Dienst mit einer beschreibbaren und einer meldenden Charakteristik.</translation>
+    </message>
+    <message>
+        <source>An operation was attempted while the wireless service was not ready!</source>
+        <translation>Eine Operation wurde versucht, während der Funkdienst nicht bereit war!</translation>
+    </message>
+    <message>
+        <source>An attempt to write a new value to a characteristic failed!</source>
+        <translation>Das Schreiben eines neuen Werts in eine Charakteristik ist fehlgeschlagen!</translation>
+    </message>
+    <message>
+        <source>An attempt to write a new value to a descriptor failed!</source>
+        <translation>Das Schreiben eines neuen Werts in einen Deskriptor ist fehlgeschlagen!</translation>
+    </message>
+    <message>
+        <source>An unknown error occurred when interacting with the service!</source>
+        <translation>Bei der Arbeit mit dem Dienst ist ein unbekannter Fehler aufgetreten!</translation>
+    </message>
+    <message>
+        <source>An attempt to read a characteristic value failed!</source>
+        <translation>Das Lesen eines Charakteristik-Werts ist fehlgeschlagen!</translation>
+    </message>
+    <message>
+        <source>An attempt to read a descriptor value failed!</source>
+        <translation>Das Lesen eines Deskriptor-Werts ist fehlgeschlagen!</translation>
+    </message>
+    <message>
+        <source>Wireless module: command packet without command ignored.</source>
+        <translation>Funkmodul: Befehlspaket ohne Befehl ignoriert.</translation>
+    </message>
+    <message>
+        <source>Wireless module: packet of unknown kind 0x%1 ignored.</source>
+        <translation>Funkmodul: Paket unbekannter Art 0x%1 ignoriert.</translation>
+    </message>
+    <message>
+        <source>No UART configuration of the wireless module matches the serial settings.</source>
+        <translation>Keine UART-Konfiguration des Funkmoduls passt zu den seriellen Einstellungen.</translation>
+    </message>
+</context>
+<context>
     <name>CDataBackend</name>
     <message>
         <source>Could not connect interface %1.</source>
@@ -80,6 +131,34 @@ Falsches Gerät ausgewählt! (&apos;%1&apos; != &apos;%2&apos;)</translation>
 (&apos;%1&apos; != &apos;%2&apos;)</source>
         <translation>Die Parameterversion des ausgewählten Geräts passt nicht zu den gelesenen Daten!
 (&apos;%1&apos; != &apos;%2&apos;)</translation>
+    </message>
+    <message>
+        <source>Could not connect nfc interface.</source>
+        <translation>NFC-Schnittstelle konnte nicht verbunden werden.</translation>
+    </message>
+    <message>
+        <source>Interface activated. Wait for device.</source>
+        <translation>Schnittstelle aktiviert. Warte auf Gerät.</translation>
+    </message>
+    <message>
+        <source>Could not configure interface %1!</source>
+        <translation>Schnittstelle %1 konnte nicht konfiguriert werden!</translation>
+    </message>
+    <message>
+        <source>Could not configure the wireless interface and establish device connection!</source>
+        <translation>Die Funkschnittstelle konnte nicht konfiguriert und keine Verbindung zum Gerät hergestellt werden!</translation>
+    </message>
+    <message>
+        <source>Configured interface %1 successfully.</source>
+        <translation>Schnittstelle %1 erfolgreich konfiguriert.</translation>
+    </message>
+    <message>
+        <source>Configured the wireless interface successfully. Reconnect the wireless module manually in the Windows settings menu!</source>
+        <translation>Die Funkschnittstelle wurde erfolgreich konfiguriert. Verbinden Sie das Funkmodul im Windows-Einstellungsmenü manuell neu!</translation>
+    </message>
+    <message>
+        <source>NFC interface deactivated.</source>
+        <translation>NFC-Schnittstelle deaktiviert.</translation>
     </message>
 </context>
 <context>
@@ -437,6 +516,343 @@ Falsches Gerät ausgewählt! (&apos;%1&apos; != &apos;%2&apos;)</translation>
     </message>
 </context>
 <context>
+    <name>CNfcInterface</name>
+    <message>
+        <source>NFC interface is ready!</source>
+        <translation>NFC-Schnittstelle ist bereit!</translation>
+    </message>
+    <message>
+        <source>Device connected.</source>
+        <translation>Gerät verbunden.</translation>
+    </message>
+    <message>
+        <source>Device removed.</source>
+        <translation>Gerät entfernt.</translation>
+    </message>
+</context>
+<context>
+    <name>CNfcMaster</name>
+    <message>
+        <source>%1: The tag left the field before the write was carried out!</source>
+        <translation>%1: Der Tag hat das Feld verlassen, bevor das Schreiben ausgeführt wurde!</translation>
+    </message>
+    <message>
+        <source>%1: Request refused! %2 bytes of data for %3 bytes to write, address %4</source>
+        <translation>%1: Anfrage abgelehnt! %2 Bytes Daten für %3 zu schreibende Bytes, Adresse %4</translation>
+    </message>
+    <message>
+        <source>%1: Request refused! Address %2 is not the start of a tag block</source>
+        <translation>%1: Anfrage abgelehnt! Adresse %2 ist nicht der Anfang eines Tag-Blocks</translation>
+    </message>
+    <message>
+        <source>%1: Request refused! %2 bytes from address %3 with their CRC run past the end of tag memory</source>
+        <translation>%1: Anfrage abgelehnt! %2 Bytes ab Adresse %3 reichen mit ihrer CRC über das Ende des Tag-Speichers hinaus</translation>
+    </message>
+    <message>
+        <source>%1: No answer from device!</source>
+        <translation>%1: Keine Antwort vom Gerät!</translation>
+    </message>
+    <message>
+        <source>Answer without a pending request dropped.</source>
+        <translation>Antwort ohne offene Anfrage verworfen.</translation>
+    </message>
+    <message>
+        <source>%1: No valid answer from device!</source>
+        <translation>%1: Keine gültige Antwort vom Gerät!</translation>
+    </message>
+    <message>
+        <source>%1: Scan for NFC device went wrong!</source>
+        <translation>%1: Die Suche nach dem NFC-Gerät ist fehlgeschlagen!</translation>
+    </message>
+    <message>
+        <source>%1: Function denied! Error code %2</source>
+        <translation>%1: Funktion verweigert! Fehlercode %2</translation>
+    </message>
+</context>
+<context>
+    <name>CPCSCAdapter</name>
+    <message>
+        <source>No error was encountered.</source>
+        <translation>Es ist kein Fehler aufgetreten.</translation>
+    </message>
+    <message>
+        <source>An internal consistency check failed.</source>
+        <translation>Eine interne Konsistenzprüfung ist fehlgeschlagen.</translation>
+    </message>
+    <message>
+        <source>The action was cancelled by an SCardCancel request.</source>
+        <translation>Die Aktion wurde durch eine SCardCancel-Anforderung abgebrochen.</translation>
+    </message>
+    <message>
+        <source>The supplied handle was invalid.</source>
+        <translation>Das übergebene Handle war ungültig.</translation>
+    </message>
+    <message>
+        <source>One or more of the supplied parameters could not be properly interpreted.</source>
+        <translation>Einer oder mehrere der übergebenen Parameter konnten nicht richtig interpretiert werden.</translation>
+    </message>
+    <message>
+        <source>Registry startup information is missing or invalid.</source>
+        <translation>Die Start-Informationen in der Registrierung fehlen oder sind ungültig.</translation>
+    </message>
+    <message>
+        <source>Not enough memory available to complete this command.</source>
+        <translation>Für diesen Befehl ist nicht genug Speicher verfügbar.</translation>
+    </message>
+    <message>
+        <source>An internal consistency timer has expired.</source>
+        <translation>Ein interner Konsistenz-Timer ist abgelaufen.</translation>
+    </message>
+    <message>
+        <source>The data buffer to receive returned data is too small for the returned data.</source>
+        <translation>Der Puffer für die zurückgegebenen Daten ist zu klein.</translation>
+    </message>
+    <message>
+        <source>The specified reader name is not recognized.</source>
+        <translation>Der angegebene Lesername ist unbekannt.</translation>
+    </message>
+    <message>
+        <source>The user-specified timeout value has expired.</source>
+        <translation>Die vom Benutzer angegebene Zeitüberschreitung ist abgelaufen.</translation>
+    </message>
+    <message>
+        <source>The smart card cannot be accessed because of other connections outstanding.</source>
+        <translation>Auf die Chipkarte kann wegen anderer offener Verbindungen nicht zugegriffen werden.</translation>
+    </message>
+    <message>
+        <source>The operation requires a Smart Card, but no Smart Card is currently in the device.</source>
+        <translation>Die Operation benötigt eine Chipkarte, aber im Gerät befindet sich derzeit keine.</translation>
+    </message>
+    <message>
+        <source>The specified smart card name is not recognized.</source>
+        <translation>Der angegebene Chipkartenname ist unbekannt.</translation>
+    </message>
+    <message>
+        <source>The system could not dispose of the media in the requested manner.</source>
+        <translation>Das System konnte das Medium nicht wie angefordert auswerfen.</translation>
+    </message>
+    <message>
+        <source>The requested protocols are incompatible with the protocol currently in use with the smart card.</source>
+        <translation>Die angeforderten Protokolle sind mit dem derzeit mit der Chipkarte verwendeten Protokoll nicht vereinbar.</translation>
+    </message>
+    <message>
+        <source>The reader or smart card is not ready to accept commands.</source>
+        <translation>Der Leser oder die Chipkarte ist nicht bereit, Befehle anzunehmen.</translation>
+    </message>
+    <message>
+        <source>One or more of the supplied parameters values could not be properly interpreted.</source>
+        <translation>Einer oder mehrere der übergebenen Parameterwerte konnten nicht richtig interpretiert werden.</translation>
+    </message>
+    <message>
+        <source>The action was cancelled by the system, presumably to log off or shut down.</source>
+        <translation>Die Aktion wurde vom System abgebrochen, vermutlich zum Abmelden oder Herunterfahren.</translation>
+    </message>
+    <message>
+        <source>An internal communications error has been detected.</source>
+        <translation>Ein interner Kommunikationsfehler wurde festgestellt.</translation>
+    </message>
+    <message>
+        <source>An internal error has been detected, but the source is unknown.</source>
+        <translation>Ein interner Fehler wurde festgestellt, seine Ursache ist unbekannt.</translation>
+    </message>
+    <message>
+        <source>An ATR obtained from the registry is not a valid ATR string.</source>
+        <translation>Ein aus der Registrierung gelesener ATR ist keine gültige ATR-Zeichenfolge.</translation>
+    </message>
+    <message>
+        <source>An attempt was made to end a non-existent transaction.</source>
+        <translation>Es wurde versucht, eine nicht bestehende Transaktion zu beenden.</translation>
+    </message>
+    <message>
+        <source>The specified reader is not currently available for use.</source>
+        <translation>Der angegebene Leser ist derzeit nicht verfügbar.</translation>
+    </message>
+    <message>
+        <source>The operation has been aborted to allow the server application to exit.</source>
+        <translation>Die Operation wurde abgebrochen, damit sich die Serveranwendung beenden kann.</translation>
+    </message>
+    <message>
+        <source>The PCI Receive buffer was too small.</source>
+        <translation>Der PCI-Empfangspuffer war zu klein.</translation>
+    </message>
+    <message>
+        <source>The reader driver does not meet minimal requirements for support.</source>
+        <translation>Der Lesertreiber erfüllt die Mindestanforderungen nicht.</translation>
+    </message>
+    <message>
+        <source>The reader driver did not produce a unique reader name.</source>
+        <translation>Der Lesertreiber hat keinen eindeutigen Lesernamen erzeugt.</translation>
+    </message>
+    <message>
+        <source>The smart card does not meet minimal requirements for support.</source>
+        <translation>Die Chipkarte erfüllt die Mindestanforderungen nicht.</translation>
+    </message>
+    <message>
+        <source>The Smart card resource manager is not running.</source>
+        <translation>Der Chipkarten-Ressourcenmanager läuft nicht.</translation>
+    </message>
+    <message>
+        <source>The Smart card resource manager has shut down.</source>
+        <translation>Der Chipkarten-Ressourcenmanager wurde beendet.</translation>
+    </message>
+    <message>
+        <source>An unexpected card error has occurred.</source>
+        <translation>Ein unerwarteter Kartenfehler ist aufgetreten.</translation>
+    </message>
+    <message>
+        <source>No primary provider can be found for the smart card.</source>
+        <translation>Für die Chipkarte wurde kein primärer Anbieter gefunden.</translation>
+    </message>
+    <message>
+        <source>The requested order of object creation is not supported.</source>
+        <translation>Die angeforderte Reihenfolge der Objekterzeugung wird nicht unterstützt.</translation>
+    </message>
+    <message>
+        <source>This smart card does not support the requested feature.</source>
+        <translation>Diese Chipkarte unterstützt die angeforderte Funktion nicht.</translation>
+    </message>
+    <message>
+        <source>The identified directory does not exist in the smart card.</source>
+        <translation>Das angegebene Verzeichnis gibt es auf der Chipkarte nicht.</translation>
+    </message>
+    <message>
+        <source>The identified file does not exist in the smart card.</source>
+        <translation>Die angegebene Datei gibt es auf der Chipkarte nicht.</translation>
+    </message>
+    <message>
+        <source>The supplied path does not represent a smart card directory.</source>
+        <translation>Der angegebene Pfad ist kein Verzeichnis der Chipkarte.</translation>
+    </message>
+    <message>
+        <source>The supplied path does not represent a smart card file.</source>
+        <translation>Der angegebene Pfad ist keine Datei der Chipkarte.</translation>
+    </message>
+    <message>
+        <source>Access is denied to this file.</source>
+        <translation>Der Zugriff auf diese Datei wird verweigert.</translation>
+    </message>
+    <message>
+        <source>The smart card does not have enough memory to store the information.</source>
+        <translation>Die Chipkarte hat nicht genug Speicher für diese Daten.</translation>
+    </message>
+    <message>
+        <source>There was an error trying to set the smart card file object pointer.</source>
+        <translation>Beim Setzen des Dateizeigers der Chipkarte ist ein Fehler aufgetreten.</translation>
+    </message>
+    <message>
+        <source>The supplied PIN is incorrect.</source>
+        <translation>Die angegebene PIN ist falsch.</translation>
+    </message>
+    <message>
+        <source>An unrecognized error code was returned from a layered component.</source>
+        <translation>Eine darunterliegende Komponente hat einen unbekannten Fehlercode geliefert.</translation>
+    </message>
+    <message>
+        <source>The requested certificate does not exist.</source>
+        <translation>Das angeforderte Zertifikat existiert nicht.</translation>
+    </message>
+    <message>
+        <source>The requested certificate could not be obtained.</source>
+        <translation>Das angeforderte Zertifikat konnte nicht beschafft werden.</translation>
+    </message>
+    <message>
+        <source>Cannot find a smart card reader.</source>
+        <translation>Kein Chipkartenleser gefunden.</translation>
+    </message>
+    <message>
+        <source>A communications error with the smart card has been detected. Retry the operation.</source>
+        <translation>Ein Kommunikationsfehler mit der Chipkarte wurde festgestellt. Wiederholen Sie die Operation.</translation>
+    </message>
+    <message>
+        <source>The requested key container does not exist on the smart card.</source>
+        <translation>Der angeforderte Schlüsselcontainer existiert auf der Chipkarte nicht.</translation>
+    </message>
+    <message>
+        <source>The Smart Card Resource Manager is too busy to complete this operation.</source>
+        <translation>Der Chipkarten-Ressourcenmanager ist zu beschäftigt, um diese Operation auszuführen.</translation>
+    </message>
+    <message>
+        <source>The reader cannot communicate with the card, due to ATR string configuration conflicts.</source>
+        <translation>Der Leser kann wegen Konflikten in der ATR-Konfiguration nicht mit der Karte kommunizieren.</translation>
+    </message>
+    <message>
+        <source>The smart card is not responding to a reset.</source>
+        <translation>Die Chipkarte antwortet nicht auf einen Reset.</translation>
+    </message>
+    <message>
+        <source>Power has been removed from the smart card, so that further communication is not possible.</source>
+        <translation>Die Chipkarte ist ohne Strom, weitere Kommunikation ist nicht möglich.</translation>
+    </message>
+    <message>
+        <source>The smart card has been reset, so any shared state information is invalid.</source>
+        <translation>Die Chipkarte wurde zurückgesetzt, gemeinsame Zustandsinformationen sind ungültig.</translation>
+    </message>
+    <message>
+        <source>The smart card has been removed, so further communication is not possible.</source>
+        <translation>Die Chipkarte wurde entfernt, weitere Kommunikation ist nicht möglich.</translation>
+    </message>
+    <message>
+        <source>Access was denied because of a security violation.</source>
+        <translation>Der Zugriff wurde wegen einer Sicherheitsverletzung verweigert.</translation>
+    </message>
+    <message>
+        <source>The card cannot be accessed because the wrong PIN was presented.</source>
+        <translation>Auf die Karte kann nicht zugegriffen werden, weil eine falsche PIN angegeben wurde.</translation>
+    </message>
+    <message>
+        <source>The card cannot be accessed because the maximum number of PIN entry attempts has been reached.</source>
+        <translation>Auf die Karte kann nicht zugegriffen werden, weil die höchste Zahl von PIN-Eingaben erreicht ist.</translation>
+    </message>
+    <message>
+        <source>The end of the smart card file has been reached.</source>
+        <translation>Das Ende der Chipkartendatei ist erreicht.</translation>
+    </message>
+    <message>
+        <source>The user pressed &quot;Cancel&quot; on a Smart Card Selection Dialog.</source>
+        <translation>Der Benutzer hat im Chipkarten-Auswahldialog &quot;Abbrechen&quot; gedrückt.</translation>
+    </message>
+    <message>
+        <source>No PIN was presented to the smart card.</source>
+        <translation>Der Chipkarte wurde keine PIN angegeben.</translation>
+    </message>
+    <message>
+        <source>Connect Reader failed!</source>
+        <translation>Verbindung zum Leser fehlgeschlagen!</translation>
+    </message>
+    <message>
+        <source>Disconnect Reader failed!</source>
+        <translation>Trennen vom Leser fehlgeschlagen!</translation>
+    </message>
+    <message>
+        <source>Activate Target failed!</source>
+        <translation>Aktivieren des Ziels fehlgeschlagen!</translation>
+    </message>
+    <message>
+        <source>Read ATR failed!</source>
+        <translation>Lesen des ATR fehlgeschlagen!</translation>
+    </message>
+    <message>
+        <source>Read UID failed!</source>
+        <translation>Lesen der UID fehlgeschlagen!</translation>
+    </message>
+    <message>
+        <source>Target activated via T=0 protocol</source>
+        <translation>Ziel über das Protokoll T=0 aktiviert</translation>
+    </message>
+    <message>
+        <source>Target activated via T=1 protocol</source>
+        <translation>Ziel über das Protokoll T=1 aktiviert</translation>
+    </message>
+    <message>
+        <source>ERROR: Active protocol unnegotiated or unknown!</source>
+        <translation>FEHLER: Aktives Protokoll nicht ausgehandelt oder unbekannt!</translation>
+    </message>
+    <message>
+        <source>Exchange Data failed!</source>
+        <translation>Datenaustausch fehlgeschlagen!</translation>
+    </message>
+</context>
+<context>
     <name>CParameterFile</name>
     <message>
         <source>&apos;%1&apos; holds a character that a parameter file cannot store.</source>
@@ -707,10 +1123,6 @@ Einstellbereich max: 24:00</translation>
     <message>
         <source>unnamed</source>
         <translation>unbenannt</translation>
-    </message>
-    <message>
-        <source>Data recording</source>
-        <translation>Datenaufzeichnung</translation>
     </message>
     <message>
         <source>Could not create file &apos;%1&apos;!</source>

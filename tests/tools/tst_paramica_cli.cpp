@@ -144,8 +144,9 @@ private slots:
     {
         const Result result = run({ "devices" });
         QCOMPARE(result.exitCode, 0);
-        QCOMPARE(result.out.size(), 3);
+        QCOMPARE(result.out.size(), 4);
         QVERIFY(result.out.contains("TC300 (Parameter version: 2.00, Order number: 4712XXXX)"));
+        QVERIFY(result.out.contains("TC200N (Parameter version: 1.00, Order number: 47130001)"));
     }
 
     // A file nested far too deep is skipped with its reason, before it can
