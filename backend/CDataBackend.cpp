@@ -2,6 +2,7 @@
 
 #include "backend/CLog.h"
 #include "backend/CPluginInterface.h"
+#include "files/CParameterFile.h"
 #include "interfaces/CBluetoothInterface.h"
 #include "interfaces/CSerialInterface.h"
 #include "interfaces/CTcpInterface.h"
@@ -651,6 +652,19 @@ QString CDataBackend::currentDevice() const
         return QString();
     return CGlobals::createDeviceIdString(m_currentDevice.name, m_currentDevice.orderNumber,
                                           m_currentDevice.parameterVersion);
+}
+
+QMap<QString, QString> CDataBackend::parameterFileDescription() const
+{
+    CTreeModel* deviceInfo = model(CGlobals::ModelName_DeviceInfo);
+    return {
+        { QStringLiteral("le_device"), m_currentDevice.name },
+        { QStringLiteral("le_order_number"), CParameterFile::parameter(CGlobals::Item_Bestellnummer, deviceInfo) },
+        { QStringLiteral("le_serial_number"), CParameterFile::parameter(CGlobals::Item_Seriennummer, deviceInfo) },
+        { QStringLiteral("le_version"), m_currentDevice.parameterVersion },
+        { QStringLiteral("le_device_description"), currentDevice() },
+        { QStringLiteral("le_date"), QDateTime::currentDateTime().toString(CItem::dateTimeFormat(false)) },
+    };
 }
 
 bool CDataBackend::activateDeviceByName(const QString& deviceId)

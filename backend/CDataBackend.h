@@ -78,6 +78,8 @@ public:
     QStringList availableDevices() const;
     QString currentDevice() const;
     CDeviceDescription currentDeviceDescription() const { return m_currentDevice; }
+    // The header of a parameter file of the active device, dated now.
+    QMap<QString, QString> parameterFileDescription() const;
     bool isDeviceActive() const { return m_deviceActive; }
     bool activateDeviceByName(const QString& deviceId);
     bool activateDeviceById(const QString& orderNumber, const QString& version, bool selected);

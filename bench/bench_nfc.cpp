@@ -150,7 +150,10 @@ void BM_ReadDevice_Backend(benchmark::State& state)
         apdus = 0;
         for (CTreeModel* model : backend->models())
             model->readData();
-        QTest::qWaitFor(idle, 10000);
+        if (!QTest::qWaitFor(idle, 10000)) {
+            state.SkipWithError("the reads did not finish");
+            break;
+        }
     }
     state.counters["apdus"] = apdus;
     QObject::disconnect(blocks);

@@ -146,6 +146,16 @@ QList<CDataPoint> CParameterFile::parameterData(CTreeModel* model)
     return data;
 }
 
+QString CParameterFile::deviceMismatch(const QMap<QString, QString>& file, const QMap<QString, QString>& device)
+{
+    const QString deviceKey = QStringLiteral("le_device");
+    const QString orderKey = QStringLiteral("le_order_number");
+    if (file.value(deviceKey) == device.value(deviceKey) && file.value(orderKey) == device.value(orderKey))
+        return QString();
+    return tr("The parameter file belongs to %1 (order number %2), not to the connected %3 (order number %4).")
+        .arg(file.value(deviceKey), file.value(orderKey), device.value(deviceKey), device.value(orderKey));
+}
+
 QString CParameterFile::parameter(const QString& pattern, CTreeModel* model)
 {
     if (!model)

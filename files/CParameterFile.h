@@ -39,6 +39,10 @@ public:
 
     static QList<CDataPoint> parameterData(CTreeModel* model);
     static QString parameter(const QString& pattern, CTreeModel* model);
+    // Empty when a file with the description file belongs to the device
+    // whose description is device (same device, same order number);
+    // otherwise why it does not.
+    static QString deviceMismatch(const QMap<QString, QString>& file, const QMap<QString, QString>& device);
 
     // The saving operations fail, writing nothing, when a text holds a
     // character that XML 1.0 cannot carry (control characters, lone

@@ -1,6 +1,7 @@
 #include "files/CRecordFile.h"
 
 #include "items/CItem.h"
+#include "items/CItemTexts.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -141,4 +142,49 @@ void CRecordFile::appendData(QHash<QString, QString> data)
 QDateTime CRecordFile::currentDateTime() const
 {
     return QDateTime::currentDateTime();
+}
+
+QHash<QString, QVector<QVariant>> CRecordFile::readRecord(const QString& fileName, QString* error)
+{
+    QHash<QString, QVector<QVariant>> block;
+    QFile input(fileName);
+    if (!input.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        if (error)
+            *error = input.errorString();
+        return block;
+    }
+    const QString timeCaption = QCoreApplication::translate("CItem", CItemTexts::AxisXDataName);
+    const QString on = QCoreApplication::translate("CItem", CItemTexts::ItemTextValueOn);
+    const QString off = QCoreApplication::translate("CItem", CItemTexts::ItemTextValueOff);
+    QTextStream stream(&input);
+    stream.setCodec("UTF-8");
+    QStringList keys;
+    while (!stream.atEnd()) {
+        const QString line = stream.readLine();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        QStringList fields = line.split(SEPARATOR);
+        fields.removeLast(); // every line ends with the separator
+        if (keys.isEmpty()) {
+            for (const QString& caption : qAsConst(fields))
+                keys.append(caption == timeCaption ? QString::fromLatin1(CItemTexts::AxisXDataName) : caption);
+            continue;
+        }
+        for (int column = 0; column < keys.size(); ++column) {
+            const QString text = fields.value(column);
+            QVariant value = text;
+            bool isNumber = false;
+            const double number = QString(text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&isNumber);
+            if (column < fields.size() && keys.at(column) == QLatin1String(CItemTexts::AxisXDataName))
+                value = QDateTime::fromString(text, CItem::dateTimeFormat(true));
+            else if (isNumber)
+                value = number;
+            else if (text == on || text == off)
+                value = text == on ? 1.0 : 0.0;
+            block[keys.at(column)].append(value);
+        }
+    }
+    if (block.isEmpty() && error)
+        *error = keys.isEmpty() ? tr("The file holds no caption line.") : tr("The file holds no samples.");
+    return block;
 }

@@ -8,6 +8,8 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QVariant>
+#include <QVector>
 
 class QFile;
 
@@ -32,6 +34,13 @@ public:
     bool start(const QString& fileName);
     bool stop();
     QString fileName() const;
+
+    // A recorded file read back as a block for CChartModel::insertRecord:
+    // each caption with its column, the time column under "Time of day"
+    // whatever language it was recorded in, times as date-times and numbers
+    // as doubles (other texts stay texts). Empty, with the reason, when the
+    // file cannot be read or holds no caption line.
+    static QHash<QString, QVector<QVariant>> readRecord(const QString& fileName, QString* error = nullptr);
 
 public slots:
     void appendData(QHash<QString, QString> data);

@@ -15,18 +15,18 @@ class PARAMICA_EXPORT CNfcMaster : public CProtocolMaster
     Q_OBJECT
 
 public:
-    static const int MAX_BLOCK_LENGTH = 4;
+    static constexpr int MAX_BLOCK_LENGTH = 4;
     // Blocks one read command asks for; longer ranges are read in parts.
-    static const int MAX_BLOCK_COUNT = 15;
-    static const int CYCLE_INTERVAL_MS = 50;
-    static const int MAX_ATTEMPTS = 3;
+    static constexpr int MAX_BLOCK_COUNT = 15;
+    static constexpr int CYCLE_INTERVAL_MS = 50;
+    static constexpr int MAX_ATTEMPTS = 3;
     // Where the scan finds the parameter version.
-    static const quint16 VERSION_ADDRESS = 128;
-    static const quint16 VERSION_LENGTH = 6;
-    static const quint16 DEVICE_INFO_LENGTH = 16;
-    static const char READ_SINGLE_BLOCK = 0x20;
-    static const char WRITE_SINGLE_BLOCK = 0x21;
-    static const char READ_MULTIPLE_BLOCKS = 0x23;
+    static constexpr quint16 VERSION_ADDRESS = 128;
+    static constexpr quint16 VERSION_LENGTH = 6;
+    static constexpr quint16 DEVICE_INFO_LENGTH = 16;
+    static constexpr char READ_SINGLE_BLOCK = 0x20;
+    static constexpr char WRITE_SINGLE_BLOCK = 0x21;
+    static constexpr char READ_MULTIPLE_BLOCKS = 0x23;
     // The name of the maker's NDEF record that carries the device information.
     static const QString DEVICE_INFO_RECORD;
 

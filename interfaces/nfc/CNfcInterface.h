@@ -15,7 +15,7 @@ class PARAMICA_EXPORT CNfcInterface : public CBaseInterface
     Q_OBJECT
 
 public:
-    static const int RETRY_INTERVAL_MS = 100;
+    static constexpr int RETRY_INTERVAL_MS = 100;
 
     explicit CNfcInterface(QObject* parent = nullptr);
     ~CNfcInterface() override;

@@ -922,6 +922,10 @@ Falsches Gerät ausgewählt! (&apos;%1&apos; != &apos;%2&apos;)</translation>
         <source>Unit</source>
         <translation>Einheit</translation>
     </message>
+    <message>
+        <source>The parameter file belongs to %1 (order number %2), not to the connected %3 (order number %4).</source>
+        <translation>Die Parameterdatei gehört zu %1 (Bestellnummer %2), nicht zum verbundenen %3 (Bestellnummer %4).</translation>
+    </message>
 </context>
 <context>
     <name>CParameterValues</name>
@@ -1151,6 +1155,14 @@ Einstellbereich max: 24:00</translation>
     <message>
         <source>File closed: %1</source>
         <translation>Datei geschlossen: %1</translation>
+    </message>
+    <message>
+        <source>The file holds no caption line.</source>
+        <translation>Die Datei enthält keine Überschriftenzeile.</translation>
+    </message>
+    <message>
+        <source>The file holds no samples.</source>
+        <translation>Die Datei enthält keine Messwerte.</translation>
     </message>
 </context>
 <context>

@@ -88,21 +88,6 @@ QList<CCommandGroup::Command> CFileCommands::commands()
     };
 }
 
-QMap<QString, QString> CFileCommands::fileDescription() const
-{
-    CDataBackend* backend = m_commandLine.backend();
-    CTreeModel* deviceInfo = backend->model(CGlobals::ModelName_DeviceInfo);
-    const CDeviceDescription device = backend->currentDeviceDescription();
-    return {
-        { QStringLiteral("le_device"), device.name },
-        { QStringLiteral("le_order_number"), CParameterFile::parameter(CGlobals::Item_Bestellnummer, deviceInfo) },
-        { QStringLiteral("le_serial_number"), CParameterFile::parameter(CGlobals::Item_Seriennummer, deviceInfo) },
-        { QStringLiteral("le_version"), device.parameterVersion },
-        { QStringLiteral("le_device_description"), backend->currentDevice() },
-        { QStringLiteral("le_date"), QDateTime::currentDateTime().toString(CItem::dateTimeFormat(false)) },
-    };
-}
-
 int CFileCommands::saveParameters(const QString& fileName, const Writer& write, const QString& failure,
                                   const QString& success)
 {
@@ -112,7 +97,7 @@ int CFileCommands::saveParameters(const QString& fileName, const Writer& write, 
     if (!parameter || !m_commandLine.readModel(parameter))
         return m_commandLine.failure();
     QString why;
-    if (!write(fileDescription(), CParameterFile::parameterData(parameter), &why)) {
+    if (!write(m_commandLine.backend()->parameterFileDescription(), CParameterFile::parameterData(parameter), &why)) {
         CCommandLine::printError(failure.arg(QDir::toNativeSeparators(fileName)));
         if (!why.isEmpty())
             CCommandLine::printError(why);
@@ -129,17 +114,11 @@ int CFileCommands::readParametersFor(const QMap<QString, QString>& description, 
     *parameter = m_commandLine.namedModel(CGlobals::ModelName_Parameter);
     if (!*parameter || !m_commandLine.readModel(*parameter))
         return m_commandLine.failure();
-    const QMap<QString, QString> device = fileDescription();
-    for (const QString& key : { QStringLiteral("le_device"), QStringLiteral("le_order_number") }) {
-        if (description.value(key) != device.value(key)) {
-            CCommandLine::printError(
-                QStringLiteral("The parameter file belongs to %1 (order number %2), not to the connected %3 "
-                               "(order number %4).")
-                    .arg(description.value(QStringLiteral("le_device")),
-                         description.value(QStringLiteral("le_order_number")), device.value(QStringLiteral("le_device")),
-                         device.value(QStringLiteral("le_order_number"))));
-            return CCommandLine::EXIT_FILE_ERROR;
-        }
+    const QString mismatch =
+        CParameterFile::deviceMismatch(description, m_commandLine.backend()->parameterFileDescription());
+    if (!mismatch.isEmpty()) {
+        CCommandLine::printError(mismatch);
+        return CCommandLine::EXIT_FILE_ERROR;
     }
     return CCommandLine::EXIT_OK;
 }

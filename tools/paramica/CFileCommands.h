@@ -37,8 +37,6 @@ private:
     int record(const QString& fileName);
     // Reads the parameters and saves them through the given file writer.
     int saveParameters(const QString& fileName, const Writer& write, const QString& failure, const QString& success);
-    // The description entries a parameter file keeps of the identified device.
-    QMap<QString, QString> fileDescription() const;
 
     CCommandLine& m_commandLine;
 };
