@@ -78,6 +78,15 @@ private slots:
         const QString native = QDir::toNativeSeparators(name);
         QCOMPARE(log.at(2).at(0).toString() + "|" + log.at(3).at(0).toString(), QStringLiteral("File created: %1|File closed: %1").arg(native));
         QCOMPARE(log.count(), 4);
+
+        // Read back as the chart takes a recording: decimal commas, On as 1.
+        QString error;
+        const QHash<QString, QVector<QVariant>> block = CRecordFile::readRecord(name, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(block.value("Actual value [°C]"), (QVector<QVariant>{21.5, 22.0}));
+        QCOMPARE(block.value("Relay"), (QVector<QVariant>{1.0, QString()}));
+        QVERIFY(CRecordFile::readRecord(m_dir.filePath(QStringLiteral("replaced.csv")), &error).isEmpty());
+        QCOMPARE(error, QStringLiteral("The file holds no samples."));
     }
 
     // Each interval choice rotates exactly when its hours have passed; the
