@@ -20,6 +20,9 @@ public:
         QString summary;
         // Runs with the arguments after the name; returns the exit code.
         std::function<int(const QStringList& arguments)> run;
+        // Speaks Modbus to the device itself: not through a tag's memory nor
+        // through a Bluetooth bridge.
+        bool wiredOnly = false;
     };
 
     virtual ~CCommandGroup() = default;

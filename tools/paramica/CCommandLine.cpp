@@ -1,5 +1,6 @@
 #include "CCommandLine.h"
 
+#include "CBridgeCommands.h"
 #include "CDeviceCommands.h"
 #include "CFileCommands.h"
 #include "CFirmwareCommands.h"
@@ -15,6 +16,7 @@
 
 #include <QDir>
 #include <QEventLoop>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <algorithm>
@@ -27,6 +29,12 @@ const int DEFAULT_TCP_PORT = 502;
 const uint MAX_TCP_PORT = 65535;
 const int IDENTIFY_TIMEOUT_MS = 30000;
 const int IDLE_WATCH_MS = 50;
+const int DEFAULT_TAG_TIMEOUT_S = 30;
+const int MAX_TAG_TIMEOUT_S = 86400;
+// A tag already on the reader is reported within this time (pcscd polls the
+// reader): only a reader that stays empty longer is worth a word, and it is
+// said before half of the wait has passed.
+const int TAG_NOTICE_MS = 1500;
 
 quint16 blockAddress(const QByteArray& data)
 {
@@ -42,6 +50,7 @@ CCommandLine::CCommandLine(QObject* parent)
     m_groups.push_back(std::make_unique<CDeviceCommands>(*this));
     m_groups.push_back(std::make_unique<CFileCommands>(*this));
     m_groups.push_back(std::make_unique<CFirmwareCommands>(*this));
+    m_groups.push_back(std::make_unique<CBridgeCommands>(*this));
 
     m_parser.setApplicationDescription(helpText());
     m_parser.addHelpOption();
@@ -56,6 +65,14 @@ CCommandLine::CCommandLine(QObject* parent)
           QStringLiteral("parity"), QStringLiteral("even") },
         { QStringLiteral("unit"), QStringLiteral("Modbus unit id / slave address (default 1)."), QStringLiteral("n"),
           QStringLiteral("1") },
+        { QStringLiteral("nfc"),
+          QStringLiteral("Device whose NFC tag is on the first PC/SC reader (needs pcscd); waits for the tag.") },
+        { QStringLiteral("timeout"), QStringLiteral("How long --nfc waits for a tag (default 30)."),
+          QStringLiteral("seconds"), QString::number(DEFAULT_TAG_TIMEOUT_S) },
+        { QStringLiteral("ble"),
+          QStringLiteral("Device behind a Bluetooth LE bridge module, e.g. \"Paramica Bridge,00:11:22:33:44:55\" "
+                         "(needs BlueZ and a powered adapter)."),
+          QStringLiteral("name,address") },
         { QStringLiteral("verbose"), QStringLiteral("Print the library's log lines on stderr.") },
         { QStringLiteral("language"),
           QStringLiteral("Language of the library's messages and the device's texts, e.g. de or en "
@@ -82,7 +99,10 @@ QString CCommandLine::helpText() const
             text += QStringLiteral("  %1   %2\n")
                         .arg((command.name + QLatin1Char(' ') + command.synopsis).leftJustified(width), command.summary);
     }
-    return text + QStringLiteral("\nExit codes: 0 done, 1 device error, 2 usage error, 3 no connection, 4 file error.");
+    return text
+        + QStringLiteral("\nA device is reached through --tcp, --serial, --nfc or --ble; read, write and the\n"
+                         "firmware commands need --tcp or --serial.\n"
+                         "\nExit codes: 0 done, 1 device error, 2 usage error, 3 no connection, 4 file error.");
 }
 
 int CCommandLine::run(const QStringList& arguments)
@@ -116,6 +136,12 @@ int CCommandLine::run(const QStringList& arguments)
         printError(QStringLiteral("%1 needs %2. See --help.").arg(command.name, command.synopsis));
         return EXIT_USAGE;
     }
+    for (const QString& wireless : { QStringLiteral("nfc"), QStringLiteral("ble") }) {
+        if (command.wiredOnly && m_parser.isSet(wireless)) {
+            printError(QStringLiteral("%1 works over --tcp or --serial only, not over --%2.").arg(command.name, wireless));
+            return EXIT_USAGE;
+        }
+    }
 
     const QString language = m_parser.value(QStringLiteral("language"));
     CLanguage::install(language);
@@ -134,6 +160,8 @@ int CCommandLine::run(const QStringList& arguments)
     });
 
     const int result = command.run(commandArguments);
+    // Closing takes the tag away as far as the back end knows: not worth a word.
+    disconnect(m_tagWatch);
     m_backend->closeInterface();
     return result;
 }
@@ -154,14 +182,20 @@ bool CCommandLine::connectDevice()
 {
     const bool tcp = m_parser.isSet(QStringLiteral("tcp"));
     const bool serial = m_parser.isSet(QStringLiteral("serial"));
+    const bool nfc = m_parser.isSet(QStringLiteral("nfc"));
+    const bool ble = m_parser.isSet(QStringLiteral("ble"));
     m_exitCode = EXIT_USAGE;
-    if (tcp == serial) {
-        printError(QStringLiteral("Give exactly one of --tcp HOST[:PORT] and --serial DEVICE."));
+    if (int(tcp) + int(serial) + int(nfc) + int(ble) != 1) {
+        printError(QStringLiteral("Give exactly one of --tcp HOST[:PORT], --serial DEVICE, --nfc and --ble NAME,ADDRESS."));
         return false;
     }
+    if (nfc)
+        return openNfcReader();
     int unit = 1;
     if (!parseNumber(QStringLiteral("unit"), 247, &unit))
         return false;
+    if (ble)
+        return openBluetooth(uchar(unit));
 
     bool connected = false;
     QString failure;
@@ -212,6 +246,111 @@ bool CCommandLine::connectDevice()
     return true;
 }
 
+bool CCommandLine::bluetoothPort(QString* portName)
+{
+    // NAME,ADDRESS and optionally the class of device, as the interface takes it.
+    static const QRegularExpression form(
+        QStringLiteral("^[^,]+,([0-9A-Fa-f]{2}:){5}[0-9A-Fa-f]{2}(,[0-9]+)?$"));
+    const QString value = m_parser.value(QStringLiteral("ble")).trimmed();
+    if (!form.match(value).hasMatch()) {
+        printError(QStringLiteral("Invalid --ble '%1' (NAME,ADDRESS such as \"Paramica Bridge,00:11:22:33:44:55\").")
+                       .arg(m_parser.value(QStringLiteral("ble"))));
+        m_exitCode = EXIT_USAGE;
+        return false;
+    }
+    *portName = value;
+    return true;
+}
+
+bool CCommandLine::openBluetooth(uchar unit)
+{
+    QString portName;
+    if (!bluetoothPort(&portName))
+        return false;
+    // Why a connection fails is known only to the log: it is shown then.
+    QStringList lines;
+    const QMetaObject::Connection logged =
+        connect(m_backend, &CDataBackend::log, this, [&lines](const QString& line) { lines.append(line); });
+    // A module whose UART did not suit the device is set up and let go.
+    bool reconfigured = false;
+    const QMetaObject::Connection warned =
+        connect(m_backend, &CDataBackend::warningMessage, this, [&reconfigured](const QString& caption) {
+            reconfigured = caption == QLatin1String(CMessageSender::CAPTION_RESET_INTERFACE);
+        });
+    // Modbus RTU travels through the module to the device's UART.
+    m_backend->setComProtocol(PROTOCOL_MODBUS_RTU);
+    const bool connected = m_backend->openInterface(INTERFACE_BLUETOOTH, portName, unit);
+    disconnect(logged);
+    disconnect(warned);
+    if (!connected) {
+        if (!m_parser.isSet(QStringLiteral("verbose"))) {
+            // The log's own time stamps go.
+            for (const QString& line : qAsConst(lines))
+                printError(line.section(QStringLiteral(", "), 1));
+        }
+        printError(QStringLiteral("Could not connect to the Bluetooth module %1.").arg(portName));
+        if (reconfigured)
+            printError(QStringLiteral("Its UART now suits the device: run the command again."));
+        m_exitCode = EXIT_NO_CONNECTION;
+        return false;
+    }
+    connect(m_backend->protocolMaster(), &CProtocolMaster::dataResponse, this, &CCommandLine::blockAnswered,
+            Qt::UniqueConnection);
+    m_exitCode = EXIT_OK;
+    return true;
+}
+
+bool CCommandLine::openNfcReader()
+{
+    bool timeoutOk = false;
+    const uint seconds = m_parser.value(QStringLiteral("timeout")).toUInt(&timeoutOk);
+    if (!timeoutOk || seconds < 1 || seconds > uint(MAX_TAG_TIMEOUT_S)) {
+        printError(QStringLiteral("Invalid --timeout '%1' (1 to %2 seconds).")
+                       .arg(m_parser.value(QStringLiteral("timeout")))
+                       .arg(MAX_TAG_TIMEOUT_S));
+        return false;
+    }
+    m_backend->setComProtocol(PROTOCOL_NFC);
+    // The answers of tag memory come as Modbus blocks: tracked the same way.
+    connect(m_backend->protocolMaster(), &CProtocolMaster::dataResponse, this, &CCommandLine::blockAnswered,
+            Qt::UniqueConnection);
+    // The tag stands for the device; its address plays no part.
+    if (!m_backend->openInterface(INTERFACE_NFC, QString(), 0)) {
+        // The library has said why (no service, no reader).
+        printError(QStringLiteral("Could not open the NFC reader."));
+        m_exitCode = EXIT_NO_CONNECTION;
+        return false;
+    }
+    if (!waitForTag(int(seconds) * 1000)) {
+        printError(QStringLiteral("No tag on the reader %1 within %2 s.").arg(m_backend->portName()).arg(seconds));
+        m_exitCode = EXIT_NO_CONNECTION;
+        return false;
+    }
+    m_tagWatch = connect(m_backend, &CDataBackend::deviceConnected, this, [](bool present) {
+        printError(present ? QStringLiteral("The tag is back on the reader.") : QStringLiteral("The tag left the reader."));
+    });
+    m_exitCode = EXIT_OK;
+    return true;
+}
+
+bool CCommandLine::waitForTag(int timeoutMs)
+{
+    if (m_backend->isConnected())
+        return true;
+    const QMetaObject::Connection arrived = connect(m_backend, &CDataBackend::deviceConnected, this, [this](bool present) {
+        if (present)
+            finish(EXIT_OK);
+    });
+    const int noticeMs = std::min(TAG_NOTICE_MS, timeoutMs / 2);
+    int result = waitForCompletion(noticeMs, false);
+    if (result != EXIT_OK) {
+        printError(QStringLiteral("Waiting for a tag on the reader %1 ...").arg(m_backend->portName()));
+        result = waitForCompletion(timeoutMs - noticeMs, false);
+    }
+    disconnect(arrived);
+    return result == EXIT_OK;
+}
+
 bool CCommandLine::identifyDevice()
 {
     if (!connectDevice())
@@ -223,7 +362,8 @@ bool CCommandLine::identifyDevice()
     // An unknown or mismatching device ends the identification.
     const QMetaObject::Connection refused =
         connect(m_backend, &CDataBackend::errorMessage, this, [this] { finish(EXIT_DEVICE_ERROR); });
-    m_backend->scanDevice();
+    if (!overNfc())
+        m_backend->scanDevice();
     m_exitCode = waitForCompletion(IDENTIFY_TIMEOUT_MS, true);
     disconnect(checked);
     disconnect(refused);
@@ -337,7 +477,13 @@ int CCommandLine::waitForCompletion(int timeoutMs, bool untilMasterIdle)
 {
     QEventLoop loop;
     m_unanswered = false;
+    m_loopEnding = false;
     const auto giveUp = [this, &loop] {
+        // The loop may not have returned yet from an ending asked for
+        // earlier in the same pass: that one stands.
+        if (m_loopEnding)
+            return;
+        m_loopEnding = true;
         m_unanswered = true;
         loop.exit(EXIT_DEVICE_ERROR);
     };
@@ -365,8 +511,10 @@ int CCommandLine::waitForCompletion(int timeoutMs, bool untilMasterIdle)
 
 void CCommandLine::finish(int exitCode)
 {
-    if (m_loop)
+    if (m_loop && !m_loopEnding) {
+        m_loopEnding = true;
         m_loop->exit(exitCode);
+    }
 }
 
 void CCommandLine::reportMessage(const QString& caption, const QString& text)

@@ -53,8 +53,13 @@ public:
     // The exit code that goes with the last failed step below.
     int failure() const { return m_exitCode; }
 
-    // Opens the transport given by --tcp or --serial.
+    // Opens the transport given by --tcp, --serial, --nfc or --ble; over NFC
+    // it also waits, up to --timeout, for a tag on the reader.
     bool connectDevice();
+    // Over NFC the back end scans each tag that arrives by itself.
+    bool overNfc() const { return m_parser.isSet(QStringLiteral("nfc")); }
+    // The port name of --ble, "NAME,ADDRESS[,CLASS]"; prints why not.
+    bool bluetoothPort(QString* portName);
     // Connects, scans, lets the back end choose and activate the description
     // and waits until the device has been checked against it.
     bool identifyDevice();
@@ -98,6 +103,10 @@ public:
 
 private:
     QString helpText() const;
+    bool openNfcReader();
+    bool openBluetooth(uchar unit);
+    // Waits for a tag in the reader's field, saying so once if none is there yet.
+    bool waitForTag(int timeoutMs);
     // Follows the read requests of the device's models and their answers.
     void trackReads();
     void blockAnswered(const QByteArray& data);
@@ -106,6 +115,7 @@ private:
     std::vector<std::unique_ptr<CCommandGroup>> m_groups;
     CDataBackend* m_backend = nullptr;
     QEventLoop* m_loop = nullptr;
+    bool m_loopEnding = false; // the running wait has been told how it ends
     int m_exitCode = EXIT_OK;
     bool m_unanswered = false;
     bool m_progressOnTerminal = false;
@@ -116,4 +126,5 @@ private:
     QSet<CTreeModel*> m_readModels;
     CTreeModel* m_awaitedModel = nullptr;
     QString m_descriptionLanguage; // the device's texts in the language of --language
+    QMetaObject::Connection m_tagWatch; // tells of a tag that leaves during the command
 };

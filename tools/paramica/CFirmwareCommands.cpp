@@ -39,12 +39,12 @@ QList<CCommandGroup::Command> CFirmwareCommands::commands()
 {
     return {
         { QStringLiteral("firmware"), QString(), 0, QStringLiteral("list the firmware images for the device"),
-          [this](const QStringList&) { return firmware(); } },
+          [this](const QStringList&) { return firmware(); }, true },
         { QStringLiteral("update"), QStringLiteral("[FILE]"), 0,
           QStringLiteral("update the firmware (the newest image without FILE), keep the parameters"),
-          [this](const QStringList& arguments) { return update(arguments); } },
+          [this](const QStringList& arguments) { return update(arguments); }, true },
         { QStringLiteral("bootid"), QString(), 0, QStringLiteral("read the boot loader's identification"),
-          [this](const QStringList&) { return bootId(); } },
+          [this](const QStringList&) { return bootId(); }, true },
     };
 }
 

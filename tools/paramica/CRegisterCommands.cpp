@@ -40,9 +40,9 @@ QList<CCommandGroup::Command> CRegisterCommands::commands()
         { QStringLiteral("scan"), QString(), 0, QStringLiteral("scan answer, then device identification"),
           [this](const QStringList&) { return scan(); } },
         { QStringLiteral("read"), QStringLiteral("--register A --count N"), 0,
-          QStringLiteral("read N holding registers from A"), [this](const QStringList&) { return read(); } },
+          QStringLiteral("read N holding registers from A"), [this](const QStringList&) { return read(); }, true },
         { QStringLiteral("write"), QStringLiteral("--register A --value V"), 0,
-          QStringLiteral("write one holding register"), [this](const QStringList&) { return write(); } },
+          QStringLiteral("write one holding register"), [this](const QStringList&) { return write(); }, true },
     };
 }
 
@@ -52,17 +52,24 @@ int CRegisterCommands::scan()
         return m_commandLine.failure();
     CDataBackend* backend = m_commandLine.backend();
     CProtocolMaster* master = backend->protocolMaster();
-    QObject::connect(master, &CProtocolMaster::scanResponse, master, [backend](const QStringList& entries) {
+    const bool nfc = m_commandLine.overNfc();
+    QObject::connect(master, &CProtocolMaster::scanResponse, master, [this, backend, nfc](const QStringList& entries) {
         for (const QString& entry : entries)
             CCommandLine::printLine(entry);
-        backend->readDid();
+        // A tag has no device identification beyond what the scan found.
+        if (nfc)
+            m_commandLine.finish(CCommandLine::EXIT_OK);
+        else
+            backend->readDid();
     });
     QObject::connect(master, &CProtocolMaster::didResponse, master, [this](const QStringList& entries) {
         for (const QString& entry : entries)
             CCommandLine::printLine(entry);
         m_commandLine.finish(CCommandLine::EXIT_OK);
     });
-    backend->scanDevice();
+    // The tag's arrival has started the scan already.
+    if (!nfc)
+        backend->scanDevice();
     const int result = m_commandLine.waitForCompletion(2 * CCommandLine::COMMAND_TIMEOUT_MS, true);
     if (m_commandLine.unanswered())
         CCommandLine::printError(QStringLiteral("No answer from device to the scan."));
