@@ -7,6 +7,8 @@
 //   add_dependencies(<test> paramica-blesim)
 // The emulator is stopped by stop() or the destructor.
 
+#include "support/StopProcess.h"
+
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QRegularExpression>
@@ -38,13 +40,7 @@ public:
 
     void stop()
     {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(3000)) {
-                m_process.kill();
-                m_process.waitForFinished(3000);
-            }
-        }
+        stopProcess(m_process);
         m_portName.clear();
     }
 

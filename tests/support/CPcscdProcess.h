@@ -6,6 +6,8 @@
 // foreground as a child process (root only), and stopped by stop() or the
 // destructor. The suites that use it share the lock "pcscd" in CTest.
 
+#include "support/StopProcess.h"
+
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QString>
@@ -52,13 +54,7 @@ public:
     // Stops the service if this fixture started it.
     void stop()
     {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(3000);
-        }
+        stopProcess(m_process, 5000);
     }
 
     bool startedHere() const { return m_process.state() != QProcess::NotRunning; }

@@ -9,6 +9,7 @@
 
 #include "backend/CDataBackend.h"
 #include "support/CSocatPtyPair.h"
+#include "support/StopProcess.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -53,13 +54,7 @@ public:
     // SIGTERM, then SIGKILL if it does not end within three seconds.
     void stop()
     {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(3000)) {
-                m_process.kill();
-                m_process.waitForFinished(3000);
-            }
-        }
+        stopProcess(m_process);
         m_pty.reset();
     }
 

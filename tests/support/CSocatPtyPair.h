@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/StopProcess.h"
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
@@ -25,11 +27,7 @@ public:
 
     ~CSocatPtyPair()
     {
-        m_socat.terminate();
-        if (!m_socat.waitForFinished(3000)) {
-            m_socat.kill();
-            m_socat.waitForFinished(3000);
-        }
+        stopProcess(m_socat);
     }
 
     bool isValid() const { return m_ends.size() == 2 && m_socat.state() == QProcess::Running; }

@@ -8,6 +8,7 @@
 // The emulator is stopped by stop() or the destructor.
 
 #include "support/CPcscdProcess.h"
+#include "support/StopProcess.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -63,11 +64,7 @@ public:
     {
         if (m_process.state() == QProcess::NotRunning)
             return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000)) {
-            m_process.kill();
-            m_process.waitForFinished(3000);
-        }
+        stopProcess(m_process);
         if (CPcscdProcess::servesVirtualReaders() && !CPcscdProcess::waitForState(m_reader, SCARD_STATE_EMPTY, 5000))
             QWARN("the reader did not see the tag leave");
     }
