@@ -260,8 +260,13 @@ void CChartPane::showMarker(int number, const QHash<QString, QVariant>& values)
             continue;
         QStringList parts{ set.value(TIME_COLUMN).toDateTime().toString(CItem::timeFormat(false)) };
         for (auto it = m_series.constBegin(); it != m_series.constEnd(); ++it) {
-            if (set.contains(it.key()))
-                parts.append(QStringLiteral("%1 = %2").arg(it.value()->name()).arg(plotted(set.value(it.key()))));
+            if (!set.contains(it.key()))
+                continue;
+            // As the device shows it, with its unit; the plot keeps the bare number.
+            const CItem* item = m_model->findChild<CItem*>(it.key());
+            const QVariant value = set.value(it.key());
+            parts.append(QStringLiteral("%1 = %2").arg(it.value()->name(), item ? item->valueFormatedToString(value, false)
+                                                                                 : QString::number(plotted(value))));
         }
         lines.append(QStringLiteral("%1: %2").arg(itemText(captions[marker]), parts.join(QStringLiteral("\n  "))));
     }
