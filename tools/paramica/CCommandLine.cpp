@@ -464,13 +464,18 @@ bool CCommandLine::loadParameterFile(const QString& fileName, QMap<QString, QStr
     return false;
 }
 
-bool CCommandLine::activateFileDevice(const QMap<QString, QString>& description)
+CTreeModel* CCommandLine::openFileOffline(const QString& fileName, QMap<QString, QString>* description,
+                                          QList<CDataPoint>* records)
 {
+    if (!loadParameterFile(fileName, description, records))
+        return nullptr;
     // The back end says which description is missing.
     m_exitCode = EXIT_FILE_ERROR;
-    return m_backend->activateDeviceByName(CGlobals::createDeviceIdString(
-        description.value(QStringLiteral("le_device")), description.value(QStringLiteral("le_order_number")),
-        description.value(QStringLiteral("le_version"))));
+    if (!m_backend->activateDeviceByName(CGlobals::createDeviceIdString(
+            description->value(QStringLiteral("le_device")), description->value(QStringLiteral("le_order_number")),
+            description->value(QStringLiteral("le_version")))))
+        return nullptr;
+    return namedModel(CGlobals::ModelName_Parameter);
 }
 
 int CCommandLine::waitForCompletion(int timeoutMs, bool untilMasterIdle)

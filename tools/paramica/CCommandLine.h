@@ -76,9 +76,11 @@ public:
     // Reads a parameter file before anything else is done; prints why not.
     bool loadParameterFile(const QString& fileName, QMap<QString, QString>* description,
                            QList<CDataPoint>* records);
-    // Activates, without a device, the description a parameter file was
-    // saved from, so that its values can be shown, checked and edited.
-    bool activateFileDevice(const QMap<QString, QString>& description);
+    // Reads a parameter file and activates, without a device, the
+    // description it was saved from, so that its values can be shown,
+    // checked and edited: its Parameter model, or null with the reason printed.
+    CTreeModel* openFileOffline(const QString& fileName, QMap<QString, QString>* description,
+                                QList<CDataPoint>* records);
 
     // Waits in the event loop until finish() is called, the bound passes or,
     // if asked, the protocol master has nothing left to do; the latter two

@@ -119,10 +119,7 @@ int CDeviceCommands::showFile(const QString& fileName)
 {
     QMap<QString, QString> description;
     QList<CDataPoint> records;
-    if (!m_commandLine.loadParameterFile(fileName, &description, &records)
-        || !m_commandLine.activateFileDevice(description))
-        return m_commandLine.failure();
-    CTreeModel* parameter = m_commandLine.namedModel(CGlobals::ModelName_Parameter);
+    CTreeModel* parameter = m_commandLine.openFileOffline(fileName, &description, &records);
     if (!parameter)
         return m_commandLine.failure();
     QStringList refused;

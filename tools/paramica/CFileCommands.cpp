@@ -107,8 +107,11 @@ int CFileCommands::saveParameters(const QString& fileName, const Writer& write, 
     return CCommandLine::EXIT_OK;
 }
 
-int CFileCommands::readParametersFor(const QMap<QString, QString>& description, CTreeModel** parameter)
+int CFileCommands::readFileAndDevice(const QString& fileName, QList<CDataPoint>* records, CTreeModel** parameter)
 {
+    QMap<QString, QString> description;
+    if (!m_commandLine.loadParameterFile(fileName, &description, records))
+        return m_commandLine.failure();
     if (!m_commandLine.identifyDevice())
         return m_commandLine.failure();
     *parameter = m_commandLine.namedModel(CGlobals::ModelName_Parameter);
@@ -125,13 +128,9 @@ int CFileCommands::readParametersFor(const QMap<QString, QString>& description, 
 
 int CFileCommands::load(const QString& fileName)
 {
-    // A damaged file is refused before the device is touched.
-    QMap<QString, QString> description;
     QList<CDataPoint> records;
-    if (!m_commandLine.loadParameterFile(fileName, &description, &records))
-        return m_commandLine.failure();
     CTreeModel* parameter = nullptr;
-    if (const int failure = readParametersFor(description, &parameter))
+    if (const int failure = readFileAndDevice(fileName, &records, &parameter))
         return failure;
     // Every value is checked before the first one reaches the device.
     QStringList refused;
@@ -153,12 +152,9 @@ int CFileCommands::load(const QString& fileName)
 
 int CFileCommands::diff(const QString& fileName)
 {
-    QMap<QString, QString> description;
     QList<CDataPoint> records;
-    if (!m_commandLine.loadParameterFile(fileName, &description, &records))
-        return m_commandLine.failure();
     CTreeModel* parameter = nullptr;
-    if (const int failure = readParametersFor(description, &parameter))
+    if (const int failure = readFileAndDevice(fileName, &records, &parameter))
         return failure;
     const QList<CParameterValues::Difference> differences = CParameterValues::differences(parameter, records);
     const QString absent = QStringLiteral("(none)");
@@ -184,10 +180,7 @@ int CFileCommands::edit(const QStringList& arguments)
     }
     QMap<QString, QString> description;
     QList<CDataPoint> records;
-    if (!m_commandLine.loadParameterFile(fileName, &description, &records)
-        || !m_commandLine.activateFileDevice(description))
-        return m_commandLine.failure();
-    CTreeModel* parameter = m_commandLine.namedModel(CGlobals::ModelName_Parameter);
+    CTreeModel* parameter = m_commandLine.openFileOffline(fileName, &description, &records);
     if (!parameter)
         return m_commandLine.failure();
     // Every value is checked before the file is written.

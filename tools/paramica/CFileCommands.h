@@ -30,10 +30,10 @@ private:
     int load(const QString& fileName);
     int diff(const QString& fileName);
     int edit(const QStringList& arguments);
-    // Identifies the device and reads its parameters for a parameter file
-    // with this description; returns an exit code, printing why when the
-    // file belongs to another device.
-    int readParametersFor(const QMap<QString, QString>& description, CTreeModel** parameter);
+    // Reads a parameter file (a damaged one before the device is touched),
+    // identifies the device and reads its parameters; returns an exit code,
+    // printing why when the file belongs to another device.
+    int readFileAndDevice(const QString& fileName, QList<CDataPoint>* records, CTreeModel** parameter);
     int record(const QString& fileName);
     // Reads the parameters and saves them through the given file writer.
     int saveParameters(const QString& fileName, const Writer& write, const QString& failure, const QString& success);
