@@ -1,5 +1,6 @@
 #include "protocol/CNfcMaster.h"
 
+#include "interfaces/nfc/CNfcAdapter.h"
 #include "items/CGlobals.h"
 #include "protocol/CRC16.h"
 
@@ -31,10 +32,6 @@ bool isSameRequest(const CRequest& a, const CRequest& b)
         && a.writeAddress == b.writeAddress && a.writeLength == b.writeLength && a.data == b.data;
 }
 
-int blockCount(const QByteArray& command)
-{
-    return command.size() > 2 && command.at(0) == CNfcMaster::READ_MULTIPLE_BLOCKS ? uchar(command.at(2)) + 1 : 1;
-}
 }
 
 const QString CNfcMaster::DEVICE_INFO_RECORD = QStringLiteral("devinfo");
@@ -95,17 +92,17 @@ bool CNfcMaster::hasValidCrc(const QByteArray& data)
 
 QByteArray CNfcMaster::readSingleBlock(int block)
 {
-    return QByteArray(1, READ_SINGLE_BLOCK).append(char(block));
+    return QByteArray(1, CNfcAdapter::READ_SINGLE_BLOCK).append(char(block));
 }
 
 QByteArray CNfcMaster::readMultipleBlocks(int firstBlock, int blockCountLessOne)
 {
-    return QByteArray(1, READ_MULTIPLE_BLOCKS).append(char(firstBlock)).append(char(blockCountLessOne));
+    return QByteArray(1, CNfcAdapter::READ_MULTIPLE_BLOCKS).append(char(firstBlock)).append(char(blockCountLessOne));
 }
 
 QByteArray CNfcMaster::writeSingleBlock(int block, const QByteArray& data)
 {
-    QByteArray command = QByteArray(1, WRITE_SINGLE_BLOCK).append(char(block));
+    QByteArray command = QByteArray(1, CNfcAdapter::WRITE_SINGLE_BLOCK).append(char(block));
     command.append(data.left(MAX_BLOCK_LENGTH));
     return command.leftJustified(2 + MAX_BLOCK_LENGTH, PADDING);
 }
@@ -322,13 +319,13 @@ CNfcMaster::Part CNfcMaster::currentPart() const
         return part;
     const int block = uchar(command.at(1));
     const CRequest& request = m_currentRequest;
-    if (command.at(0) == WRITE_SINGLE_BLOCK) {
+    if (command.at(0) == CNfcAdapter::WRITE_SINGLE_BLOCK) {
         const int blocks = blockAligned(request.data.size() + CRC_LENGTH) / MAX_BLOCK_LENGTH;
         part.last = block == convertAddressToBlockNumber(request.writeAddress) + blocks - 1;
         return part;
     }
     const int length = request.readLength + CRC_LENGTH;
-    const int covered = blockCount(command) * MAX_BLOCK_LENGTH;
+    const int covered = CNfcAdapter::commandBlockCount(command) * MAX_BLOCK_LENGTH;
     part.offset = (block - convertAddressToBlockNumber(request.readAddress)) * MAX_BLOCK_LENGTH;
     part.expected = qBound(0, length - part.offset, covered);
     part.last = part.offset + covered >= length;
@@ -341,7 +338,7 @@ void CNfcMaster::dropRemainingParts()
     while (!m_queue.isEmpty() && previous.size() >= 2) {
         const QByteArray& next = m_queue.first().second;
         if (!isSameRequest(m_queue.first().first, m_currentRequest) || next.size() < 2 || next.at(0) != previous.at(0)
-            || uchar(next.at(1)) != uchar(previous.at(1)) + blockCount(previous))
+            || uchar(next.at(1)) != uchar(previous.at(1)) + CNfcAdapter::commandBlockCount(previous))
             break;
         previous = next;
         m_queue.removeFirst();

@@ -24,9 +24,6 @@ public:
     static constexpr quint16 VERSION_ADDRESS = 128;
     static constexpr quint16 VERSION_LENGTH = 6;
     static constexpr quint16 DEVICE_INFO_LENGTH = 16;
-    static constexpr char READ_SINGLE_BLOCK = 0x20;
-    static constexpr char WRITE_SINGLE_BLOCK = 0x21;
-    static constexpr char READ_MULTIPLE_BLOCKS = 0x23;
     // The name of the maker's NDEF record that carries the device information.
     static const QString DEVICE_INFO_RECORD;
 

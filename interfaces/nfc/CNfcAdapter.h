@@ -18,6 +18,14 @@ public:
     // The maker's domain: the adapter passes on only NFC Forum external
     // records whose type names it.
     static const QString MAKER_DOMAIN;
+    // The ISO 15693 tag commands the NFC master sends and a tag answers.
+    static constexpr char READ_SINGLE_BLOCK = 0x20;
+    static constexpr char WRITE_SINGLE_BLOCK = 0x21;
+    static constexpr char READ_MULTIPLE_BLOCKS = 0x23;
+
+    // How many blocks a tag command reads or writes (one for anything but
+    // a multiple-block read).
+    static int commandBlockCount(const QByteArray& command);
 
     explicit CNfcAdapter(QObject* parent = nullptr);
 

@@ -431,6 +431,7 @@ void CPCSCAdapter::writeData(QByteArray data)
 {
     if (data.isEmpty())
         return;
+    // The reader's pass-through command wants reads followed by a 0x00 byte.
     if (data.at(0) == READ_SINGLE_BLOCK || data.at(0) == READ_MULTIPLE_BLOCKS)
         data.append('\0');
     // One length byte: tag commands are a few bytes long.

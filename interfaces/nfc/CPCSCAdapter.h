@@ -18,10 +18,6 @@ class PARAMICA_EXPORT CPCSCAdapter : public CNfcAdapter
 
 public:
     static constexpr int RECEIVE_BUFFER_SIZE = 300;
-    // ISO 15693 command codes that the reader's pass-through command expects
-    // to be followed by a 0x00 byte.
-    static constexpr char READ_SINGLE_BLOCK = 0x20;
-    static constexpr char READ_MULTIPLE_BLOCKS = 0x23;
 
     explicit CPCSCAdapter(QObject* parent = nullptr);
     ~CPCSCAdapter() override;

@@ -1,3 +1,4 @@
+#include "interfaces/nfc/CNfcAdapter.h"
 #include "protocol/CNfcMaster.h"
 
 #include <QSignalSpy>
@@ -16,9 +17,9 @@ class tst_CNfcMaster : public QObject
         QByteArray answer(const QByteArray& command) const
         {
             const int block = uchar(command.at(1));
-            if (command.at(0) == CNfcMaster::WRITE_SINGLE_BLOCK)
+            if (command.at(0) == CNfcAdapter::WRITE_SINGLE_BLOCK)
                 return QByteArray::fromHex("9000");
-            const int count = command.at(0) == CNfcMaster::READ_MULTIPLE_BLOCKS ? uchar(command.at(2)) + 1 : 1;
+            const int count = CNfcAdapter::commandBlockCount(command);
             return QByteArray::fromHex("9000") + memory.mid(block * 4, count * 4);
         }
     };
@@ -30,7 +31,7 @@ class tst_CNfcMaster : public QObject
         connect(&master, &CProtocolMaster::write, &master, [&master, &tag](const char* data, int length) {
             const QByteArray command(data, length);
             tag.commands.append(command);
-            if (command.at(0) == CNfcMaster::WRITE_SINGLE_BLOCK)
+            if (command.at(0) == CNfcAdapter::WRITE_SINGLE_BLOCK)
                 tag.memory.replace(uchar(command.at(1)) * 4, 4, command.mid(2));
             const QByteArray answer = tag.answer(command);
             master.resolveResponse(answer.constData(), answer.size());

@@ -2,6 +2,8 @@
 
 #include "CTagMemory.h"
 
+#include "interfaces/nfc/CNfcAdapter.h"
+
 #include <QThread>
 
 #include <cstdio>
@@ -14,9 +16,6 @@ const QByteArray STATUS_OUT_OF_MEMORY_RANGE = QByteArray::fromHex("6a82");
 const QByteArray STATUS_INSTRUCTION_NOT_SUPPORTED = QByteArray::fromHex("6d00");
 const QByteArray GET_UID = QByteArray::fromHex("ffca0000");
 const QByteArray PASS_THROUGH = QByteArray::fromHex("fffc0000");
-const char READ_SINGLE_BLOCK = 0x20;
-const char WRITE_SINGLE_BLOCK = 0x21;
-const char READ_MULTIPLE_BLOCKS = 0x23;
 const int BLOCKS = CTagMemory::SIZE / CTagMemory::BLOCK_LENGTH;
 }
 
@@ -59,15 +58,15 @@ QByteArray CIso15693Tag::passThrough(const QByteArray& tagCommand)
 {
     const int block = uchar(tagCommand.at(1));
     switch (tagCommand.at(0)) {
-    case READ_SINGLE_BLOCK:
-    case READ_MULTIPLE_BLOCKS: {
-        const int count = tagCommand.at(0) == READ_MULTIPLE_BLOCKS && tagCommand.size() > 2 ? uchar(tagCommand.at(2)) + 1 : 1;
+    case CNfcAdapter::READ_SINGLE_BLOCK:
+    case CNfcAdapter::READ_MULTIPLE_BLOCKS: {
+        const int count = CNfcAdapter::commandBlockCount(tagCommand);
         if (block + count > BLOCKS)
             return STATUS_OUT_OF_MEMORY_RANGE;
         const QByteArray fault = injectedFault(block, count);
         return fault.isEmpty() ? m_memory.read(block, count) + STATUS_OK : fault;
     }
-    case WRITE_SINGLE_BLOCK: {
+    case CNfcAdapter::WRITE_SINGLE_BLOCK: {
         if (tagCommand.size() != 2 + CTagMemory::BLOCK_LENGTH)
             return STATUS_WRONG_LENGTH;
         const QByteArray fault = injectedFault(block, 1);
@@ -84,7 +83,7 @@ QByteArray CIso15693Tag::passThrough(const QByteArray& tagCommand)
 bool CIso15693Tag::removedAt(const QByteArray& tagCommand)
 {
     const int first = uchar(tagCommand.at(1));
-    const int count = tagCommand.at(0) == READ_MULTIPLE_BLOCKS && tagCommand.size() > 2 ? uchar(tagCommand.at(2)) + 1 : 1;
+    const int count = CNfcAdapter::commandBlockCount(tagCommand);
     if (m_options.removeAtBlock < first || m_options.removeAtBlock >= first + count
         || ++m_removalBlockTouches != m_options.removeAtTouch)
         return false;
