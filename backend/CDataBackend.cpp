@@ -658,12 +658,12 @@ QMap<QString, QString> CDataBackend::parameterFileDescription() const
 {
     CTreeModel* deviceInfo = model(CGlobals::ModelName_DeviceInfo);
     return {
-        { QStringLiteral("le_device"), m_currentDevice.name },
-        { QStringLiteral("le_order_number"), CParameterFile::parameter(CGlobals::Item_Bestellnummer, deviceInfo) },
-        { QStringLiteral("le_serial_number"), CParameterFile::parameter(CGlobals::Item_Seriennummer, deviceInfo) },
-        { QStringLiteral("le_version"), m_currentDevice.parameterVersion },
-        { QStringLiteral("le_device_description"), currentDevice() },
-        { QStringLiteral("le_date"), QDateTime::currentDateTime().toString(CItem::dateTimeFormat(false)) },
+        { CParameterFile::KEY_DEVICE, m_currentDevice.name },
+        { CParameterFile::KEY_ORDER_NUMBER, CParameterFile::parameter(CGlobals::Item_Bestellnummer, deviceInfo) },
+        { CParameterFile::KEY_SERIAL_NUMBER, CParameterFile::parameter(CGlobals::Item_Seriennummer, deviceInfo) },
+        { CParameterFile::KEY_VERSION, m_currentDevice.parameterVersion },
+        { CParameterFile::KEY_DEVICE_DESCRIPTION, currentDevice() },
+        { CParameterFile::KEY_DATE, QDateTime::currentDateTime().toString(CItem::dateTimeFormat(false)) },
     };
 }
 

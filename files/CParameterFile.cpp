@@ -33,6 +33,12 @@ const QString CParameterFile::PARA_FILE_ATTRIBUTE_PARAMETER = QStringLiteral("Pa
 const QString CParameterFile::PARA_FILE_ATTRIBUTE_DATA_ID = QStringLiteral("DataId");
 const QString CParameterFile::PARA_FILE_ATTRIBUTE_DATATYPE = QStringLiteral("Datatype");
 const QString CParameterFile::PARA_FILE_ATTRIBUTE_DEFAULT = QStringLiteral("Default");
+const QString CParameterFile::KEY_DEVICE = QStringLiteral("le_device");
+const QString CParameterFile::KEY_ORDER_NUMBER = QStringLiteral("le_order_number");
+const QString CParameterFile::KEY_SERIAL_NUMBER = QStringLiteral("le_serial_number");
+const QString CParameterFile::KEY_VERSION = QStringLiteral("le_version");
+const QString CParameterFile::KEY_DEVICE_DESCRIPTION = QStringLiteral("le_device_description");
+const QString CParameterFile::KEY_DATE = QStringLiteral("le_date");
 
 namespace {
 
@@ -42,10 +48,10 @@ const int MAX_FILE_DEPTH = 16;
 
 // Description keys printed in the header, in print order.
 const QStringList PRINTED_KEYS = {
-    QStringLiteral("le_device"),          QStringLiteral("le_order_number"),     QStringLiteral("le_serial_number"),
-    QStringLiteral("le_version"),         QStringLiteral("le_device_description"), QStringLiteral("le_customer"),
+    CParameterFile::KEY_DEVICE,           CParameterFile::KEY_ORDER_NUMBER,         CParameterFile::KEY_SERIAL_NUMBER,
+    CParameterFile::KEY_VERSION,          CParameterFile::KEY_DEVICE_DESCRIPTION,   QStringLiteral("le_customer"),
     QStringLiteral("le_customer_street"), QStringLiteral("le_customer_postcode"), QStringLiteral("le_installer"),
-    QStringLiteral("le_installer_street"), QStringLiteral("le_installer_postcode"), QStringLiteral("le_date")};
+    QStringLiteral("le_installer_street"), QStringLiteral("le_installer_postcode"), CParameterFile::KEY_DATE};
 
 // XML 1.0 carries tab, line feed, carriage return and the characters from
 // U+0020 on, except lone surrogates, U+FFFE and U+FFFF. Qt's writer drops
@@ -148,12 +154,11 @@ QList<CDataPoint> CParameterFile::parameterData(CTreeModel* model)
 
 QString CParameterFile::deviceMismatch(const QMap<QString, QString>& file, const QMap<QString, QString>& device)
 {
-    const QString deviceKey = QStringLiteral("le_device");
-    const QString orderKey = QStringLiteral("le_order_number");
-    if (file.value(deviceKey) == device.value(deviceKey) && file.value(orderKey) == device.value(orderKey))
+    if (file.value(KEY_DEVICE) == device.value(KEY_DEVICE) && file.value(KEY_ORDER_NUMBER) == device.value(KEY_ORDER_NUMBER))
         return QString();
     return tr("The parameter file belongs to %1 (order number %2), not to the connected %3 (order number %4).")
-        .arg(file.value(deviceKey), file.value(orderKey), device.value(deviceKey), device.value(orderKey));
+        .arg(file.value(KEY_DEVICE), file.value(KEY_ORDER_NUMBER), device.value(KEY_DEVICE),
+             device.value(KEY_ORDER_NUMBER));
 }
 
 QString CParameterFile::parameter(const QString& pattern, CTreeModel* model)
@@ -317,7 +322,7 @@ QTextDocument* CParameterFile::content(const QMap<QString, QString>& description
     QTextCharFormat headerFormat;
     headerFormat.setFont(QFont(QStringLiteral("Arial"), 12, QFont::Bold));
 
-    cursor.insertText(description.value(QStringLiteral("le_device")) + QStringLiteral(" - ") + tr("Parameter"),
+    cursor.insertText(description.value(KEY_DEVICE) + QStringLiteral(" - ") + tr("Parameter"),
                       titleFormat);
     cursor.insertBlock();
 
@@ -346,15 +351,15 @@ QTextDocument* CParameterFile::content(const QMap<QString, QString>& description
         } else if (key.contains(QLatin1String("installer"))) {
             label = installerDone ? QString() : tr("Installer:");
             installerDone = true;
-        } else if (key == QLatin1String("le_device")) {
+        } else if (key == KEY_DEVICE) {
             label = tr("Device:");
-        } else if (key == QLatin1String("le_order_number")) {
+        } else if (key == KEY_ORDER_NUMBER) {
             label = tr("Order number:");
-        } else if (key == QLatin1String("le_serial_number")) {
+        } else if (key == KEY_SERIAL_NUMBER) {
             label = tr("Serial number:");
-        } else if (key == QLatin1String("le_version")) {
+        } else if (key == KEY_VERSION) {
             label = tr("Version:");
-        } else if (key == QLatin1String("le_device_description")) {
+        } else if (key == KEY_DEVICE_DESCRIPTION) {
             label = tr("Device name:");
         } else {
             label = tr("Date:");

@@ -34,6 +34,13 @@ public:
     static const QString PARA_FILE_ATTRIBUTE_DATA_ID;
     static const QString PARA_FILE_ATTRIBUTE_DATATYPE;
     static const QString PARA_FILE_ATTRIBUTE_DEFAULT;
+    // Description keys of a parameter file that name the device and the file.
+    static const QString KEY_DEVICE;
+    static const QString KEY_ORDER_NUMBER;
+    static const QString KEY_SERIAL_NUMBER;
+    static const QString KEY_VERSION;
+    static const QString KEY_DEVICE_DESCRIPTION;
+    static const QString KEY_DATE;
 
     CParameterFile() = delete;
 

@@ -18,11 +18,6 @@
 
 namespace {
 const QString TEMPORARY_FILE_NAME = QStringLiteral("/ParamicaControls_TempPara");
-const QString KEY_DEVICE = QStringLiteral("le_device");
-const QString KEY_ORDER_NUMBER = QStringLiteral("le_order_number");
-const QString KEY_SERIAL_NUMBER = QStringLiteral("le_serial_number");
-const QString KEY_VERSION = QStringLiteral("le_version");
-const QString KEY_DATE = QStringLiteral("le_date");
 const int START_DELAY_MS = 100;
 const int RESTORE_DELAY_MS = 1000;
 const int WATCHDOG_MS = CFlasher::FLASHER_TIMOUT * 1000;
@@ -157,11 +152,11 @@ void CUpdateProcess::saveTemporaryParameter()
     disconnect(parameter, &CTreeModel::dataFinished, this, nullptr);
     CTreeModel* deviceInfo = backend()->model(CGlobals::ModelName_DeviceInfo);
     QMap<QString, QString> header;
-    header.insert(KEY_DEVICE, backend()->currentDeviceDescription().name);
-    header.insert(KEY_ORDER_NUMBER, CParameterFile::parameter(CGlobals::Item_Bestellnummer, deviceInfo));
-    header.insert(KEY_SERIAL_NUMBER, CParameterFile::parameter(CGlobals::Item_Seriennummer, deviceInfo));
-    header.insert(KEY_VERSION, CParameterFile::parameter(CGlobals::Item_Parameterversion, deviceInfo));
-    header.insert(KEY_DATE, QDateTime::currentDateTime().toString(CItem::dateTimeFormat(false)));
+    header.insert(CParameterFile::KEY_DEVICE, backend()->currentDeviceDescription().name);
+    header.insert(CParameterFile::KEY_ORDER_NUMBER, CParameterFile::parameter(CGlobals::Item_Bestellnummer, deviceInfo));
+    header.insert(CParameterFile::KEY_SERIAL_NUMBER, CParameterFile::parameter(CGlobals::Item_Seriennummer, deviceInfo));
+    header.insert(CParameterFile::KEY_VERSION, CParameterFile::parameter(CGlobals::Item_Parameterversion, deviceInfo));
+    header.insert(CParameterFile::KEY_DATE, QDateTime::currentDateTime().toString(CItem::dateTimeFormat(false)));
     const QString fileTemplate = QDir::tempPath() + TEMPORARY_FILE_NAME;
     QString why;
     m_temporaryFile
@@ -259,7 +254,7 @@ void CUpdateProcess::loadTemporaryParameter()
     const QString device = backend()->currentDeviceDescription().name;
     QString fileSafeDevice = device;
     fileSafeDevice.replace(QRegularExpression(QStringLiteral("[\\*/\\\\!\\|:?<>]")), QStringLiteral("_"));
-    const QString storedDevice = header.value(KEY_DEVICE);
+    const QString storedDevice = header.value(CParameterFile::KEY_DEVICE);
     if (storedDevice != device && storedDevice != fileSafeDevice) {
         reportError(
             tr("Temporary stored parameter do not match to device '%1'! (<%1> != <%2>)").arg(device, storedDevice));
@@ -268,7 +263,7 @@ void CUpdateProcess::loadTemporaryParameter()
     }
     const QString version
         = CParameterFile::parameter(CGlobals::Item_Parameterversion, backend()->model(CGlobals::ModelName_DeviceInfo));
-    const QString storedVersion = header.value(KEY_VERSION);
+    const QString storedVersion = header.value(CParameterFile::KEY_VERSION);
     if (storedVersion != version)
         emit infoMessage(CAPTION_FIRMWARE_UPDATE,
                          tr("Parameter version has changed! (<%1> != <%2>)").arg(version, storedVersion));

@@ -472,8 +472,8 @@ CTreeModel* CCommandLine::openFileOffline(const QString& fileName, QMap<QString,
     // The back end says which description is missing.
     m_exitCode = EXIT_FILE_ERROR;
     if (!m_backend->activateDeviceByName(CGlobals::createDeviceIdString(
-            description->value(QStringLiteral("le_device")), description->value(QStringLiteral("le_order_number")),
-            description->value(QStringLiteral("le_version")))))
+            description->value(CParameterFile::KEY_DEVICE), description->value(CParameterFile::KEY_ORDER_NUMBER),
+            description->value(CParameterFile::KEY_VERSION))))
         return nullptr;
     return namedModel(CGlobals::ModelName_Parameter);
 }
