@@ -4,7 +4,8 @@
 // "Virtual PCD 00 01" (vsmartcard-vpcd), for the NFC suites. A service that
 // already runs is used as it is; otherwise pcscd is started in the
 // foreground as a child process (root only), and stopped by stop() or the
-// destructor. The suites that use it share the lock "pcscd" in CTest.
+// destructor. The suites that use it are registered with PCSCD (tests/CMakeLists.txt),
+// which runs them one at a time on this machine.
 
 #include "support/StopProcess.h"
 
