@@ -122,6 +122,7 @@ void CDataBackend::setComProtocol(ENUM_PROTOCOL_TYPE type)
         return;
     }
 
+    m_protocolMaster->setAnswerTimeout(m_answerTimeoutMs);
     connect(m_protocolMaster, &CProtocolMaster::warningMessage, this, &CDataBackend::warningMessage);
     connect(m_protocolMaster, &CProtocolMaster::logMessage, m_log, &CLog::log);
     connect(m_protocolMaster, &CProtocolMaster::scanResponse, this, &CDataBackend::scanResponse);
@@ -269,6 +270,7 @@ bool CDataBackend::openInterface(uchar address)
 
     const QPointer<CBaseInterface> opening = m_interface;
     const bool opened = opening->openPort();
+    m_connectionError = opened || !opening ? QString() : opening->errorString();
     // Opening may wait in the event loop, where the front end can close the
     // interface or replace it: the result then belongs to nobody.
     if (opening != m_interface)
@@ -344,6 +346,18 @@ bool CDataBackend::isConnected() const
     if (auto* nfc = qobject_cast<CNfcInterface*>(m_interface))
         return nfc->isPortOpen() && nfc->isTargetConnected();
     return m_interface && m_interface->isPortOpen();
+}
+
+void CDataBackend::setAnswerTimeout(int milliseconds)
+{
+    m_answerTimeoutMs = milliseconds > 0 ? milliseconds : 0;
+    if (m_protocolMaster)
+        m_protocolMaster->setAnswerTimeout(m_answerTimeoutMs);
+}
+
+QString CDataBackend::version()
+{
+    return QStringLiteral(PARAMICA_LIBRARY_VERSION);
 }
 
 QString CDataBackend::portName() const

@@ -51,6 +51,16 @@ public:
     STRUCT_SERIAL_SETTINGS interfaceSettings() const { return m_serialSettings; }
     bool isConnected() const;
     QString portName() const;
+    // Why the last openInterface failed, in the system's words (connection
+    // refused, no such serial port, permission denied); empty after one that
+    // succeeded or when the system gave no reason.
+    QString connectionError() const { return m_connectionError; }
+    // Bounds the answer wait of every request, retries included, from now on
+    // and for every later protocol master; 0 gives each request type its own.
+    void setAnswerTimeout(int milliseconds);
+    int answerTimeout() const { return m_answerTimeoutMs; }
+    // The library's version, MAJOR.MINOR.PATCH.
+    static QString version();
     ENUM_INTERFACE_TYPE currentInterfaceType() const;
     // The current master, for front ends that watch its answers; null until
     // setComProtocol.
@@ -188,6 +198,8 @@ private:
     CDeviceDescription m_currentDevice;
     bool m_deviceActive = false;
     int m_noMatchCount = 0;
+    QString m_connectionError;
+    int m_answerTimeoutMs = 0;
     // A firmware update or boot-loader identification is waiting in its loop.
     bool m_workflowRunning = false;
 };

@@ -20,6 +20,9 @@ generate_export_header(paramica
   BASE_NAME PARAMICA
   EXPORT_FILE_NAME ${CMAKE_BINARY_DIR}/include/paramica_export.h)
 
+# CDataBackend::version() tells a front end which library it runs on.
+target_compile_definitions(paramica PRIVATE PARAMICA_LIBRARY_VERSION="${PROJECT_VERSION}")
+
 set_target_properties(paramica PROPERTIES
   VERSION ${PROJECT_VERSION}
   SOVERSION ${PROJECT_VERSION_MAJOR}

@@ -42,6 +42,9 @@ public:
     virtual int configurePort() = 0;
     virtual bool isPortOpen() const = 0;
     virtual QString portName() const = 0;
+    // Why the port could not be opened, in the system's words ("Connection
+    // refused", "Permission denied"); empty when it said nothing.
+    virtual QString errorString() const { return QString(); }
 
 public slots:
     virtual void sendData(const char* buffer, int byteCount) = 0;

@@ -30,7 +30,7 @@ public:
     bool isPortOpen() const override;
     QString portName() const override;
     // The port's own description of the last failure, for messages.
-    QString errorString() const;
+    QString errorString() const override;
 
 public slots:
     void sendData(const char* buffer, int byteCount) override;

@@ -85,6 +85,12 @@ QString CTcpInterface::portName() const
     return m_host;
 }
 
+QString CTcpInterface::errorString() const
+{
+    // A connection that merely timed out leaves no error behind.
+    return m_socket->error() == QAbstractSocket::UnknownSocketError ? QString() : m_socket->errorString();
+}
+
 void CTcpInterface::sendData(const char* buffer, int byteCount)
 {
     if (isPortOpen())

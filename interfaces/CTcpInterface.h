@@ -31,6 +31,7 @@ public:
     int configurePort() override;
     bool isPortOpen() const override;
     QString portName() const override;
+    QString errorString() const override;
 
 public slots:
     void sendData(const char* buffer, int byteCount) override;

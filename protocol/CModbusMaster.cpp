@@ -461,7 +461,7 @@ void CModbusMaster::timeout()
     }
 
     ++m_currentRequest.retryCount;
-    if (m_currentRequest.retryCount <= 2) {
+    if (mayRetry(type, m_currentRequest.retryCount, MAX_TRIES)) {
         m_state = STATE_RETRY;
         return;
     }

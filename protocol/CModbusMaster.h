@@ -17,6 +17,8 @@ public:
     static const int CYCLE_INTERVAL_MS = 20;
     static const int RESET_WAIT_MS = 1750;
     static const int RESET_SIGNAL_DELAY_MS = 20;
+    // A request is sent this often before it counts as unanswered.
+    static const int MAX_TRIES = 3;
 
     explicit CModbusMaster(QObject* parent = nullptr);
     CModbusMaster(ENUM_PROTOCOL_TYPE type, QObject* parent = nullptr);

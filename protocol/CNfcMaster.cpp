@@ -301,7 +301,8 @@ void CNfcMaster::ndefTimeout()
 {
     if (m_ndefRequests.isEmpty())
         return;
-    if (++m_ndefRequests.first().retryCount < MAX_ATTEMPTS) {
+    CRequest& request = m_ndefRequests.first();
+    if (mayRetry(request.type, ++request.retryCount, MAX_ATTEMPTS)) {
         startNdefRead();
         return;
     }
@@ -507,7 +508,7 @@ void CNfcMaster::timeout()
             emit logMessage(text);
         return;
     }
-    if (++m_currentRequest.retryCount < MAX_ATTEMPTS) {
+    if (mayRetry(type, ++m_currentRequest.retryCount, MAX_ATTEMPTS)) {
         if (isWrite(type)) {
             // The block goes again, ahead of the rest of its write.
             m_queue.prepend(qMakePair(m_currentRequest, m_currentTelegram));

@@ -77,19 +77,30 @@ void CProtocolMaster::enqueue(const CRequest& request, const QByteArray& telegra
         m_queue.append(qMakePair(request, telegram));
 }
 
-int CProtocolMaster::responseTimeout(ENUM_REQUEST_TYPE type)
+int CProtocolMaster::responseTimeout(ENUM_REQUEST_TYPE type) const
 {
+    int milliseconds = 3000;
     switch (type) {
     case REQUEST_READ_PAB:
     case REQUEST_READ_WRITE_COMMISSIONING:
-        return 1000;
+        milliseconds = 1000;
+        break;
     case REQUEST_GOTO_BOOTLOADER:
     case REQUEST_GOTO_APPLICATION:
     case REQUEST_FIRMWARE_UPDATE:
-        return 2000;
+        milliseconds = 2000;
+        break;
     default:
-        return 3000;
+        break;
     }
+    return m_answerTimeoutMs > 0 ? qMin(milliseconds, m_answerTimeoutMs) : milliseconds;
+}
+
+bool CProtocolMaster::mayRetry(ENUM_REQUEST_TYPE type, int tries, int maxTries) const
+{
+    if (tries >= maxTries)
+        return false;
+    return m_answerTimeoutMs == 0 || (tries + 1) * responseTimeout(type) <= m_answerTimeoutMs;
 }
 
 void CProtocolMaster::statemachine()

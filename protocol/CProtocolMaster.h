@@ -36,6 +36,12 @@ public:
     virtual void setDeviceAddress(uchar address);
     virtual void reset();
 
+    // Bounds the answer wait of every request, its retries included, so that
+    // a missing device is known within this time; 0 (the default) leaves each
+    // request type its own time-out and retries.
+    void setAnswerTimeout(int milliseconds) { m_answerTimeoutMs = milliseconds > 0 ? milliseconds : 0; }
+    int answerTimeout() const { return m_answerTimeoutMs; }
+
     void clearRequests(ENUM_REQUEST_TYPE type);
 
     static QString requestToString(ENUM_REQUEST_TYPE type);
@@ -67,7 +73,11 @@ private slots:
 protected:
     // Appends a ready-built telegram; an empty one is never queued.
     void enqueue(const CRequest& request, const QByteArray& telegram);
-    static int responseTimeout(ENUM_REQUEST_TYPE type);
+    // The wait for the answer to one try of a request of this type.
+    int responseTimeout(ENUM_REQUEST_TYPE type) const;
+    // Whether a request that has gone unanswered `tries` times, of at most
+    // `maxTries`, is sent again within the answer bound.
+    bool mayRetry(ENUM_REQUEST_TYPE type, int tries, int maxTries) const;
 
     int m_state = STATE_IDLE;
     bool m_answered = true;
@@ -85,4 +95,5 @@ protected:
     // Collected by the NFC master while it scans; emptied on reset.
     QStringList m_scanList;
     QStringList m_lastScanList;
+    int m_answerTimeoutMs = 0;
 };

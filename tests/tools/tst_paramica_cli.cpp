@@ -69,14 +69,27 @@ private slots:
 
         QTest::newRow("scan") << QStringList{ "--order-number", "47129999", "--para-version", "2.05" }
                               << QStringList{ "scan" } << 0
-                              << QStringList{ "47129999", "2.05", "VELTA", "4712", "V1.00" } << QString();
+                              << QStringList{ "Order number: 47129999", "Parameter version: 2.05", "Vendor: VELTA",
+                                              "Product code: 4712", "Revision: V1.00" }
+                              << QString();
+        QTest::newRow("scan of units") << QStringList{ "--unit", "3", "--product", "TC-4711" }
+                                       << QStringList{ "scan", "--units", "1-4" } << 0
+                                       << QStringList{ "Unit 3: Order number: 47110001, Parameter version: 1.00, "
+                                                       "Vendor: VELTA, Product code: TC-4711, Revision: V1.00" }
+                                       << QString();
+        QTest::newRow("scan of absent units") << QStringList{ "--unit", "3" } << QStringList{ "scan", "--units", "4-5" }
+                                              << 3 << QStringList{} << "No unit from 4 to 5 answers at 127.0.0.1:";
+        // A device that never answers is named with the way to find it.
+        QTest::newRow("wrong unit") << QStringList{ "--unit", "3" } << QStringList{ "identify", "--timeout", "0.5" } << 3
+                                    << QStringList{}
+                                    << "No answer from unit 1 at 127.0.0.1:";
         QTest::newRow("read") << QStringList{ "--register", "0x0100=0xabcd", "--register", "0x0101=7" }
                               << QStringList{ "read", "--register", "0x100", "--count", "2" } << 0
                               << QStringList{ "0x0100: 0xabcd", "0x0101: 0x0007" } << QString();
         QTest::newRow("write") << QStringList{} << QStringList{ "write", "--register", "32", "--value", "0x1234" }
                                << 0 << QStringList{ "0x0020: 0x1234 written" } << QString();
         QTest::newRow("refused read")
-            << QStringList{ "--exception", "2:0x0100-0x0100" } << QStringList{ "read", "--register", "0x100" } << 1
+            << QStringList{ "--exception", "2:0x0100-0x0100" } << QStringList{ "read", "--register", "0x100" } << 5
             << QStringList{}
             << "Device communication: Read Generic: Function denied! Function code 3, Register 0x0100, "
                "Exception code 2 (Illegal Data Address)";
@@ -84,10 +97,10 @@ private slots:
                                           << "read needs --register ADDR.";
         // Process values are read without retries and given up without a warning of the library.
         QTest::newRow("lost process values") << QStringList{ "--silent", "0x1200-0x1200" } << QStringList{ "show", "PabOut" }
-                                             << 1 << QStringList{}
+                                             << 5 << QStringList{}
                                              << "No answer from device to the read of PabOut (register 0x1200).";
         QTest::newRow("German messages")
-            << QStringList{ "--order-number", "99990001" } << QStringList{ "identify", "--language", "de" } << 1
+            << QStringList{ "--order-number", "99990001" } << QStringList{ "identify", "--language", "de" } << 5
             << QStringList{}
             << "Gerät: Gerät mit Bestellnummer '99990001' und Parameterversion '1.00' wird nicht unterstützt!";
         QTest::newRow("unknown command") << QStringList{} << QStringList{ "frobnicate" } << 2 << QStringList{}
@@ -109,36 +122,63 @@ private slots:
             QVERIFY2(result.err.contains(err), qPrintable(result.err));
     }
 
+    // --timeout bounds the answer wait, retries included: within half a
+    // second there is room for one try only.
     void unansweredReadReportsTheLibraryMessage()
     {
         QVERIFY(m_simulator.startTcp({ "--drop-every", "1" }));
-        const Result result = run({ "read", "--tcp", m_simulator.endpoint(), "--register", "5" });
-        QCOMPARE(result.exitCode, 1);
-        QVERIFY2(result.err.contains("Read Generic: No answer from device (device address: 1)!"),
+        const Result result =
+            run({ "read", "--tcp", m_simulator.endpoint(), "--register", "5", "--timeout", "0.5", "--verbose" });
+        QCOMPARE(result.exitCode, 3);
+        QVERIFY2(result.err.contains("Read Generic: No answer from device (device address: 1)!")
+                     && result.err.contains("Check the unit id and the port settings, or list the units that answer "
+                                            "with: paramica scan --units 1-247"),
                  qPrintable(result.err));
+        QCOMPARE(result.err.count(", Tx: "), 1);
     }
 
-    void wrongPorts_data()
+    // On a serial line each unit is asked at each setting of the lists.
+    void serialScan()
+    {
+        QVERIFY(m_simulator.startRtu({ "--unit", "2" }));
+        const Result result = run({ "scan", "--serial", m_simulator.endpoint(), "--units", "1-2", "--baud",
+                                    "9600,115200", "--parity", "none" });
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out.size(), 2);
+        QVERIFY2(result.out.at(0).startsWith("9600 baud, parity none, unit 2: Order number: 47110001,")
+                     && result.out.at(1).startsWith("115200 baud, parity none, unit 2: "),
+                 qPrintable(result.out.join('\n')));
+        const Result single = run({ "identify", "--serial", m_simulator.endpoint(), "--baud", "9600,115200" });
+        QCOMPARE(single.exitCode, 2);
+        QVERIFY(single.err.contains("Only scan --units takes lists of --baud and --parity."));
+    }
+
+    void withoutDevice_data()
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("err");
+        QTest::addColumn<QString>("text");
         QTest::newRow("closed tcp port") << QStringList{ "scan", "--tcp", "127.0.0.1:1" } << 3
-                                         << "Could not connect to 127.0.0.1:1.";
+                                         << "Could not connect to 127.0.0.1:1: Connection refused.";
         QTest::newRow("tcp port beyond 16 bits") << QStringList{ "scan", "--tcp", "127.0.0.1:65537" } << 2
                                                  << "Invalid --tcp '127.0.0.1:65537' (HOST or HOST:PORT, port 1 to 65535).";
         QTest::newRow("missing serial port") << QStringList{ "scan", "--serial", "/dev/paramica-none" } << 3
-                                             << "Could not open serial port /dev/paramica-none.";
+                                             << "Could not open serial port /dev/paramica-none: No such file or directory.";
+        QTest::newRow("no time for an answer") << QStringList{ "scan", "--tcp", "127.0.0.1:1", "--timeout", "0" } << 2
+                                               << "Invalid --timeout '0' (0.01 to 86400 seconds).";
+        QTest::newRow("units backwards") << QStringList{ "scan", "--tcp", "127.0.0.1:1", "--units", "5-2" } << 2
+                                         << "Invalid --units '5-2' (FIRST-LAST, from 1 to 247).";
+        QTest::newRow("version") << QStringList{ "--version" } << 0 << "paramica " PARAMICA_VERSION " (library " PARAMICA_VERSION ")";
     }
 
-    void wrongPorts()
+    void withoutDevice()
     {
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
-        QFETCH(QString, err);
+        QFETCH(QString, text);
         const Result result = run(arguments);
         QCOMPARE(result.exitCode, exitCode);
-        QVERIFY2(result.err.contains(err), qPrintable(result.err));
+        QVERIFY2(result.out.join('\n').contains(text) || result.err.contains(text), qPrintable(result.err));
     }
     void installedDevices()
     {
@@ -183,7 +223,7 @@ private slots:
                                                        "Models: DeviceInfo, PabOut, Parameter, Setup" }
                                        << QString();
         QTest::newRow("unknown device")
-            << QStringList{ "--order-number", "99990001" } << 1 << QStringList{}
+            << QStringList{ "--order-number", "99990001" } << 5 << QStringList{}
             << "Device: Device with order number '99990001' and parameter version '1.00' not supported!";
     }
 
@@ -393,7 +433,7 @@ private slots:
         const Result updated = runOnDevice({ "update" });
         QCOMPARE(updated.exitCode, 0);
         QVERIFY2(updated.out.last() == "Firmware updated; the parameters are written back.", qPrintable(updated.err));
-        QVERIFY(runOnDevice({ "scan" }).out.contains("V1.10"));
+        QVERIFY(runOnDevice({ "scan" }).out.contains("Revision: V1.10"));
         QVERIFY(runOnDevice({ "show", "Parameter" }).out.contains("      Setpoint: 30,0 °C"));
     }
 

@@ -87,7 +87,7 @@ private slots:
                                   << QStringList{ "Device: TC200N (Parameter version: 1.00, Order number: 47130001)",
                                                   "Models: DeviceInfo, PabOut, Parameter" }
                                   << QStringList();
-        QTest::newRow("scan: the tag's record and version") << QStringList{ "scan" } << QStringList{ "47130001", "1.00" }
+        QTest::newRow("scan: the tag's record and version") << QStringList{ "scan" } << QStringList{ "Order number: 47130001", "Parameter version: 1.00" }
                                                             << QStringList();
         QTest::newRow("set, read back by the next run")
             << QStringList{ "set", "Parameter", "Sollwerte_Sollwert", "30,5" } << QStringList{ "Setpoint: 30,5 °C" }
@@ -215,12 +215,12 @@ private slots:
             << QString()
             << QStringList{ "write name Kessel 3: ok", "write pass-key 4711: ok", "write advertising-flags 133: ok", "write uart-index 11: ok" };
         QTest::newRow("write failed: the rest is written")
-            << QStringList{ "--write-status", "pass-key=failed" } << QStringList{ "--pass-key", "0000", "--name", "Kessel 3" } << 1
+            << QStringList{ "--write-status", "pass-key=failed" } << QStringList{ "--pass-key", "0000", "--name", "Kessel 3" } << 5
             << QStringList{ "Radio name: Kessel 3", "Pass key: 123456", "Advertising flags: 0x06",
                             "UART configuration: 86 (115200 baud, even parity, no flow control)" }
             << "The module refused the write of the pass key."
             << QStringList{ "write name Kessel 3: ok", "write pass-key 0000: failed" };
-        QTest::newRow("read denied") << QStringList{ "--read-status", "advertising-flags=denied" } << QStringList() << 1
+        QTest::newRow("read denied") << QStringList{ "--read-status", "advertising-flags=denied" } << QStringList() << 5
                                      << QStringList{ defaults.at(0), defaults.at(1), defaults.at(3) }
                                      << "The module refused the read of the advertising flags." << QStringList();
     }
@@ -289,7 +289,7 @@ private slots:
         QTest::newRow("two transports") << QStringList{ "identify", "--nfc", "--tcp", "127.0.0.1" }
                                         << "Give exactly one of --tcp HOST[:PORT], --serial DEVICE, --nfc and --ble NAME,ADDRESS.";
         QTest::newRow("no wait") << QStringList{ "identify", "--nfc", "--timeout", "0" }
-                                 << "Invalid --timeout '0' (1 to 86400 seconds).";
+                                 << "Invalid --timeout '0' (0.01 to 86400 seconds).";
         QTest::newRow("bridge without --ble") << QStringList{ "bridge", "--nfc" }
                                               << "bridge needs --ble NAME,ADDRESS and no other device option.";
         QTest::newRow("UART index outside the table")

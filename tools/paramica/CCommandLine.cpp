@@ -14,6 +14,7 @@
 #include "models/CTreeModel.h"
 #include "protocol/CProtocolMaster.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QRegularExpression>
@@ -26,11 +27,15 @@
 
 namespace {
 const int DEFAULT_TCP_PORT = 502;
+const uint MAX_BAUD_RATE = 4000000;
+// The names --parity takes and the serial settings' values for them.
+const QStringList PARITY_NAMES = { QStringLiteral("none"), QStringLiteral("even"), QStringLiteral("odd") };
+const QList<int> PARITY_VALUES = { 0, 2, 3 };
 const uint MAX_TCP_PORT = 65535;
 const int IDENTIFY_TIMEOUT_MS = 30000;
 const int IDLE_WATCH_MS = 50;
 const int DEFAULT_TAG_TIMEOUT_S = 30;
-const int MAX_TAG_TIMEOUT_S = 86400;
+const int MAX_TIMEOUT_S = 86400;
 // A tag already on the reader is reported within this time (pcscd polls the
 // reader): only a reader that stays empty longer is worth a word, and it is
 // said before half of the wait has passed.
@@ -67,8 +72,11 @@ CCommandLine::CCommandLine(QObject* parent)
           QStringLiteral("1") },
         { QStringLiteral("nfc"),
           QStringLiteral("Device whose NFC tag is on the first PC/SC reader (needs pcscd); waits for the tag.") },
-        { QStringLiteral("timeout"), QStringLiteral("How long --nfc waits for a tag (default 30)."),
-          QStringLiteral("seconds"), QString::number(DEFAULT_TAG_TIMEOUT_S) },
+        { QStringLiteral("timeout"),
+          QStringLiteral("Longest wait for each answer of the device, retries included (default: each request's "
+                         "own); also how long --nfc waits for a tag (default 30)."),
+          QStringLiteral("seconds") },
+        { QStringLiteral("version"), QStringLiteral("Print the versions of the program and the library.") },
         { QStringLiteral("ble"),
           QStringLiteral("Device behind a Bluetooth LE bridge module, e.g. \"Paramica Bridge,00:11:22:33:44:55\" "
                          "(needs BlueZ and a powered adapter)."),
@@ -102,7 +110,8 @@ QString CCommandLine::helpText() const
     return text
         + QStringLiteral("\nA device is reached through --tcp, --serial, --nfc or --ble; read, write and the\n"
                          "firmware commands need --tcp or --serial.\n"
-                         "\nExit codes: 0 done, 1 device error, 2 usage error, 3 no connection, 4 file error.");
+                         "\nExit codes: 0 done (diff: equal), 1 diff: values differ, 2 usage error, 3 no connection or no answer,\n"
+                         "4 file error, 5 device error.");
 }
 
 int CCommandLine::run(const QStringList& arguments)
@@ -114,6 +123,23 @@ int CCommandLine::run(const QStringList& arguments)
     if (m_parser.isSet(QStringLiteral("help"))) {
         printLine(m_parser.helpText());
         return EXIT_OK;
+    }
+    if (m_parser.isSet(QStringLiteral("version"))) {
+        printLine(QStringLiteral("%1 %2 (library %3)")
+                      .arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion(),
+                           CDataBackend::version()));
+        return EXIT_OK;
+    }
+    if (m_parser.isSet(QStringLiteral("timeout"))) {
+        bool ok = false;
+        const double seconds = m_parser.value(QStringLiteral("timeout")).toDouble(&ok);
+        if (!ok || seconds < 0.01 || seconds > MAX_TIMEOUT_S) {
+            printError(QStringLiteral("Invalid --timeout '%1' (0.01 to %2 seconds).")
+                           .arg(m_parser.value(QStringLiteral("timeout")))
+                           .arg(MAX_TIMEOUT_S));
+            return EXIT_USAGE;
+        }
+        m_answerTimeoutMs = int(seconds * 1000);
     }
     const QStringList positional = m_parser.positionalArguments();
     if (positional.isEmpty()) {
@@ -147,6 +173,7 @@ int CCommandLine::run(const QStringList& arguments)
     CLanguage::install(language);
     m_descriptionLanguage = CLanguage::descriptionLanguage(CLanguage::locale(language));
     m_backend = CDataBackend::instance();
+    m_backend->setAnswerTimeout(m_answerTimeoutMs);
     connect(m_backend, &CDataBackend::errorMessage, this, &CCommandLine::reportMessage);
     connect(m_backend, &CDataBackend::warningMessage, this, &CCommandLine::reportMessage);
     connect(m_backend, &CDataBackend::infoMessage, this, &CCommandLine::reportMessage);
@@ -159,7 +186,7 @@ int CCommandLine::run(const QStringList& arguments)
             model->updateModelTranslation(m_descriptionLanguage);
     });
 
-    const int result = command.run(commandArguments);
+    const int result = explainSilence(command.run(commandArguments));
     // Closing takes the tag away as far as the back end knows: not worth a word.
     disconnect(m_tagWatch);
     m_backend->closeInterface();
@@ -178,7 +205,50 @@ bool CCommandLine::parseNumber(const QString& option, int maximum, int* value)
     return true;
 }
 
-bool CCommandLine::connectDevice()
+bool CCommandLine::serialSettingsList(QList<STRUCT_SERIAL_SETTINGS>* list)
+{
+    list->clear();
+    QList<int> parities;
+    for (const QString& parity : m_parser.value(QStringLiteral("parity")).split(QLatin1Char(','))) {
+        const int index = PARITY_NAMES.indexOf(parity.trimmed().toLower());
+        if (index < 0) {
+            printError(QStringLiteral("Invalid --parity '%1' (none, even or odd).").arg(parity));
+            return false;
+        }
+        parities.append(PARITY_VALUES.at(index));
+    }
+    for (const QString& baud : m_parser.value(QStringLiteral("baud")).split(QLatin1Char(','))) {
+        bool ok = false;
+        const uint rate = baud.trimmed().toUInt(&ok);
+        if (!ok || rate < 1 || rate > MAX_BAUD_RATE) {
+            printError(QStringLiteral("Invalid --baud '%1' (1 to %2).").arg(baud).arg(MAX_BAUD_RATE));
+            return false;
+        }
+        for (int parity : qAsConst(parities)) {
+            STRUCT_SERIAL_SETTINGS settings = m_backend->interfaceSettings();
+            settings.baudRate = int(rate);
+            settings.parity = parity;
+            list->append(settings);
+        }
+    }
+    return true;
+}
+
+QString CCommandLine::serialSettingsText(const STRUCT_SERIAL_SETTINGS& settings)
+{
+    const int index = PARITY_VALUES.indexOf(settings.parity);
+    return QStringLiteral("%1 baud, parity %2").arg(settings.baudRate).arg(PARITY_NAMES.value(index));
+}
+
+QString CCommandLine::connectionText() const
+{
+    if (m_parser.isSet(QStringLiteral("tcp")))
+        return QStringLiteral("at %1").arg(m_endpoint);
+    return QStringLiteral("on %1 (%2)")
+        .arg(m_parser.value(QStringLiteral("serial")), serialSettingsText(m_backend->interfaceSettings()));
+}
+
+bool CCommandLine::connectDevice(const STRUCT_SERIAL_SETTINGS* serialSettings)
 {
     const bool tcp = m_parser.isSet(QStringLiteral("tcp"));
     const bool serial = m_parser.isSet(QStringLiteral("serial"));
@@ -211,39 +281,69 @@ bool CCommandLine::connectDevice()
                            .arg(MAX_TCP_PORT));
             return false;
         }
+        m_endpoint = endpoint;
         m_backend->setComProtocol(PROTOCOL_MODBUS_TCP);
         connected = m_backend->openInterface(INTERFACE_TCP, endpoint, uchar(unit));
-        failure = QStringLiteral("Could not connect to %1.").arg(endpoint);
+        failure = QStringLiteral("Could not connect to %1").arg(endpoint);
     } else {
-        STRUCT_SERIAL_SETTINGS settings = m_backend->interfaceSettings();
-        const QString parity = m_parser.value(QStringLiteral("parity"));
-        if (parity == QLatin1String("none")) {
-            settings.parity = 0;
-        } else if (parity == QLatin1String("even")) {
-            settings.parity = 2;
-        } else if (parity == QLatin1String("odd")) {
-            settings.parity = 3;
+        STRUCT_SERIAL_SETTINGS settings;
+        if (serialSettings) {
+            settings = *serialSettings;
         } else {
-            printError(QStringLiteral("Invalid --parity '%1' (none, even or odd).").arg(parity));
-            return false;
+            QList<STRUCT_SERIAL_SETTINGS> settingsList;
+            if (!serialSettingsList(&settingsList))
+                return false;
+            if (settingsList.size() != 1) {
+                printError(QStringLiteral("Only scan --units takes lists of --baud and --parity."));
+                return false;
+            }
+            settings = settingsList.first();
         }
-        if (!parseNumber(QStringLiteral("baud"), 4000000, &settings.baudRate))
-            return false;
         m_backend->setInterfaceSettings(settings);
         m_backend->setComProtocol(PROTOCOL_MODBUS_RTU);
+        // A port opened before with other settings takes the new ones only when opened anew.
+        m_backend->closeInterface();
         const QString device = m_parser.value(QStringLiteral("serial"));
         connected = m_backend->openInterface(INTERFACE_SERIAL, device, uchar(unit));
-        failure = QStringLiteral("Could not open serial port %1.").arg(device);
+        failure = QStringLiteral("Could not open serial port %1").arg(device);
     }
     if (!connected) {
-        printError(failure);
+        const QString cause = m_backend->connectionError();
+        printError(cause.isEmpty() ? failure + QLatin1Char('.') : QStringLiteral("%1: %2.").arg(failure, cause));
         m_exitCode = EXIT_NO_CONNECTION;
         return false;
     }
-    connect(m_backend->protocolMaster(), &CProtocolMaster::dataResponse, this, &CCommandLine::blockAnswered,
-            Qt::UniqueConnection);
+    watchAnswers();
     m_exitCode = EXIT_OK;
     return true;
+}
+
+void CCommandLine::watchAnswers()
+{
+    connect(m_backend->protocolMaster(), &CProtocolMaster::dataResponse, this, &CCommandLine::blockAnswered,
+            Qt::UniqueConnection);
+    m_connected = true;
+    m_deviceAnswered = false;
+    connect(m_backend, &CDataBackend::dataRead, this, &CCommandLine::deviceAnswered, Qt::UniqueConnection);
+}
+
+void CCommandLine::deviceAnswered()
+{
+    m_deviceAnswered = true;
+}
+
+int CCommandLine::explainSilence(int exitCode)
+{
+    if (exitCode != EXIT_DEVICE_ERROR || !m_connected || m_deviceAnswered
+        || !(m_parser.isSet(QStringLiteral("tcp")) || m_parser.isSet(QStringLiteral("serial"))))
+        return exitCode;
+    const QString scan = m_parser.isSet(QStringLiteral("serial"))
+        ? QStringLiteral("scan --units 1-247 --baud 9600,19200,38400,57600,115200 --parity none,even,odd")
+        : QStringLiteral("scan --units 1-247");
+    printError(QStringLiteral("No answer from unit %1 %2. Check the unit id and the port settings, or list the units "
+                              "that answer with: paramica %3")
+                   .arg(m_parser.value(QStringLiteral("unit")), connectionText(), scan));
+    return EXIT_NO_CONNECTION;
 }
 
 bool CCommandLine::bluetoothPort(QString* portName)
@@ -294,26 +394,15 @@ bool CCommandLine::openBluetooth(uchar unit)
         m_exitCode = EXIT_NO_CONNECTION;
         return false;
     }
-    connect(m_backend->protocolMaster(), &CProtocolMaster::dataResponse, this, &CCommandLine::blockAnswered,
-            Qt::UniqueConnection);
+    watchAnswers();
     m_exitCode = EXIT_OK;
     return true;
 }
 
 bool CCommandLine::openNfcReader()
 {
-    bool timeoutOk = false;
-    const uint seconds = m_parser.value(QStringLiteral("timeout")).toUInt(&timeoutOk);
-    if (!timeoutOk || seconds < 1 || seconds > uint(MAX_TAG_TIMEOUT_S)) {
-        printError(QStringLiteral("Invalid --timeout '%1' (1 to %2 seconds).")
-                       .arg(m_parser.value(QStringLiteral("timeout")))
-                       .arg(MAX_TAG_TIMEOUT_S));
-        return false;
-    }
+    const int tagWaitMs = m_answerTimeoutMs > 0 ? m_answerTimeoutMs : DEFAULT_TAG_TIMEOUT_S * 1000;
     m_backend->setComProtocol(PROTOCOL_NFC);
-    // The answers of tag memory come as Modbus blocks: tracked the same way.
-    connect(m_backend->protocolMaster(), &CProtocolMaster::dataResponse, this, &CCommandLine::blockAnswered,
-            Qt::UniqueConnection);
     // The tag stands for the device; its address plays no part.
     if (!m_backend->openInterface(INTERFACE_NFC, QString(), 0)) {
         // The library has said why (no service, no reader).
@@ -321,11 +410,14 @@ bool CCommandLine::openNfcReader()
         m_exitCode = EXIT_NO_CONNECTION;
         return false;
     }
-    if (!waitForTag(int(seconds) * 1000)) {
-        printError(QStringLiteral("No tag on the reader %1 within %2 s.").arg(m_backend->portName()).arg(seconds));
+    if (!waitForTag(tagWaitMs)) {
+        printError(QStringLiteral("No tag on the reader %1 within %2 s.")
+                       .arg(m_backend->portName())
+                       .arg(tagWaitMs / 1000.0));
         m_exitCode = EXIT_NO_CONNECTION;
         return false;
     }
+    watchAnswers();
     m_tagWatch = connect(m_backend, &CDataBackend::deviceConnected, this, [](bool present) {
         printError(present ? QStringLiteral("The tag is back on the reader.") : QStringLiteral("The tag left the reader."));
     });
@@ -524,7 +616,8 @@ void CCommandLine::finish(int exitCode)
 
 void CCommandLine::reportMessage(const QString& caption, const QString& text)
 {
-    printError(QStringLiteral("%1: %2").arg(CMessageSender::captionText(caption), text));
+    if (!m_messagesMuted)
+        printError(QStringLiteral("%1: %2").arg(CMessageSender::captionText(caption), text));
     // Communication failures end the command; other notices are only shown.
     if (caption == QLatin1String(CMessageSender::CAPTION_COMMUNICATION)
         || caption == QLatin1String(CMessageSender::CAPTION_RESET_INTERFACE))

@@ -2,6 +2,8 @@
 
 #include "CCommandGroup.h"
 
+#include "interfaces/CBaseInterface.h"
+
 #include <QCommandLineParser>
 #include <QHash>
 #include <QList>
@@ -31,10 +33,11 @@ class CCommandLine : public QObject
 public:
     enum ENUM_EXIT_CODES {
         EXIT_OK = 0,
-        EXIT_DEVICE_ERROR = 1,
+        EXIT_DIFFERENT = 1, // diff: the device and the file differ
         EXIT_USAGE = 2,
-        EXIT_NO_CONNECTION = 3,
-        EXIT_FILE_ERROR = 4
+        EXIT_NO_CONNECTION = 3, // no port, or no answer from the device at all
+        EXIT_FILE_ERROR = 4,
+        EXIT_DEVICE_ERROR = 5 // refused, unknown or partly unanswered
     };
     // A read is sent up to three times with a 3 s time-out before it is reported.
     static const int COMMAND_TIMEOUT_MS = 15000;
@@ -54,8 +57,17 @@ public:
     int failure() const { return m_exitCode; }
 
     // Opens the transport given by --tcp, --serial, --nfc or --ble; over NFC
-    // it also waits, up to --timeout, for a tag on the reader.
-    bool connectDevice();
+    // it also waits, up to --timeout, for a tag on the reader. A serial port
+    // takes the settings given, or else those of --baud and --parity.
+    bool connectDevice(const STRUCT_SERIAL_SETTINGS* serialSettings = nullptr);
+    // Every combination of the rates of --baud and the parities of --parity
+    // (comma-separated lists); prints why not.
+    bool serialSettingsList(QList<STRUCT_SERIAL_SETTINGS>* list);
+    static QString serialSettingsText(const STRUCT_SERIAL_SETTINGS& settings);
+    // Where the device is reached: "at HOST:PORT" or "on PORT (SETTINGS)".
+    QString connectionText() const;
+    // The answer bound of --timeout in milliseconds, 0 when not given.
+    int answerTimeout() const { return m_answerTimeoutMs; }
     // Over NFC the back end scans each tag that arrives by itself.
     bool overNfc() const { return m_parser.isSet(QStringLiteral("nfc")); }
     // The port name of --ble, "NAME,ADDRESS[,CLASS]"; prints why not.
@@ -94,6 +106,8 @@ public:
     // A message of the library as "caption: text" on stderr; communication
     // failures end the running wait.
     void reportMessage(const QString& caption, const QString& text);
+    // While muted, the library's messages still end a wait but are not shown.
+    void muteMessages(bool mute) { m_messagesMuted = mute; }
     // The progress of a long command on stderr: one line redrawn in place on
     // a terminal, otherwise a line at each tenth of the way.
     void showProgress(const QString& text, int percent);
@@ -105,6 +119,12 @@ public:
 
 private:
     QString helpText() const;
+    // Follows the answers of the device just connected to.
+    void watchAnswers();
+    void deviceAnswered();
+    // A device failure of a device that never answered is a missing device:
+    // the unit and the port settings are named and scan --units suggested.
+    int explainSilence(int exitCode);
     bool openNfcReader();
     bool openBluetooth(uchar unit);
     // Waits for a tag in the reader's field, saying so once if none is there yet.
@@ -129,4 +149,9 @@ private:
     CTreeModel* m_awaitedModel = nullptr;
     QString m_descriptionLanguage; // the device's texts in the language of --language
     QMetaObject::Connection m_tagWatch; // tells of a tag that leaves during the command
+    int m_answerTimeoutMs = 0;
+    bool m_messagesMuted = false;
+    QString m_endpoint; // HOST:PORT of --tcp
+    bool m_connected = false;
+    bool m_deviceAnswered = false; // any byte came from the device since connecting
 };

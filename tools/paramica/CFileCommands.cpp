@@ -168,7 +168,7 @@ int CFileCommands::diff(const QString& fileName)
         return CCommandLine::EXIT_OK;
     }
     CCommandLine::printLine((differences.size() == 1 ? QStringLiteral("1 value differs.") : QStringLiteral("%1 values differ.").arg(differences.size())));
-    return EXIT_DIFFERENT;
+    return CCommandLine::EXIT_DIFFERENT;
 }
 
 int CFileCommands::edit(const QStringList& arguments)

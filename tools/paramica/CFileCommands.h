@@ -24,9 +24,6 @@ private:
     // Writes the description and the parameters; on failure error may say why.
     typedef std::function<bool(const QMap<QString, QString>&, const QList<CDataPoint>&, QString* error)> Writer;
 
-    // diff's exit code when the device and the file differ.
-    static const int EXIT_DIFFERENT = 1;
-
     int load(const QString& fileName);
     int diff(const QString& fileName);
     int edit(const QStringList& arguments);

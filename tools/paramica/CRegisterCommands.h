@@ -16,6 +16,10 @@ public:
 
 private:
     int scan();
+    // Asks each unit id of --units at each serial setting and lists those that answer.
+    int scanUnits();
+    // The identification of the unit now addressed, empty when it does not answer.
+    QString identifyUnit(int waitMs);
     int read();
     int write();
 
