@@ -4,6 +4,8 @@
 #include "models/CTreeModel.h"
 
 #include <QHash>
+#include <QMultiMap>
+#include <QVector>
 #include <QPair>
 
 namespace {
@@ -116,18 +118,71 @@ QList<CParameterValues::Difference> CParameterValues::differences(CTreeModel* mo
     return result;
 }
 
-CItem* CParameterValues::findItem(CTreeModel* model, const QString& nameOrCaption)
+CItem* CParameterValues::findItem(CTreeModel* model, const QString& nameOrCaption, QStringList* closest)
 {
     if (!model)
         return nullptr;
     CItem* item = model->findChild<CItem*>(nameOrCaption);
-    if (item)
-        return isCaptionRow(item) ? nullptr : item;
+    if (item && !isCaptionRow(item))
+        return item;
+    QList<CItem*> fitting;
+    QStringList names;
     for (CItem* candidate : model->findChildren<CItem*>()) {
-        if (!isCaptionRow(candidate) && candidate->caption() == nameOrCaption)
-            return candidate;
+        if (isCaptionRow(candidate))
+            continue;
+        QStringList itsNames = { candidate->objectName(), candidate->caption() };
+        for (const QString& language : candidate->languages())
+            itsNames.append(candidate->caption(language));
+        for (const QString& name : qAsConst(itsNames)) {
+            if (name.compare(nameOrCaption, Qt::CaseInsensitive) == 0 && !fitting.contains(candidate))
+                fitting.append(candidate);
+        }
+        names.append(candidate->caption());
+    }
+    if (fitting.size() == 1)
+        return fitting.first();
+    if (closest) {
+        closest->clear();
+        for (const CItem* candidate : qAsConst(fitting))
+            closest->append(QStringLiteral("%1 (%2)").arg(candidate->caption(), candidate->objectName()));
+        if (fitting.isEmpty())
+            *closest = closestNames(names, nameOrCaption);
     }
     return nullptr;
+}
+
+QString CParameterValues::closestText(const QStringList& closest)
+{
+    return closest.isEmpty() ? QString() : QLatin1Char(' ') + tr("Did you mean: %1?").arg(closest.join(QStringLiteral(", ")));
+}
+
+QStringList CParameterValues::closestNames(const QStringList& names, const QString& typed)
+{
+    const QString wanted = typed.toLower();
+    // Letters to insert, delete or replace to turn one text into the other.
+    const auto distance = [](const QString& a, const QString& b) {
+        QVector<int> row(b.size() + 1);
+        for (int j = 0; j <= b.size(); ++j)
+            row[j] = j;
+        for (int i = 1; i <= a.size(); ++i) {
+            int diagonal = row[0];
+            row[0] = i;
+            for (int j = 1; j <= b.size(); ++j) {
+                const int above = row[j];
+                row[j] = qMin(qMin(row[j] + 1, row[j - 1] + 1), diagonal + (a[i - 1] == b[j - 1] ? 0 : 1));
+                diagonal = above;
+            }
+        }
+        return row[b.size()];
+    };
+    QMultiMap<int, QString> ranked;
+    for (const QString& name : names) {
+        const QString lower = name.toLower();
+        const int letters = lower.contains(wanted) ? 0 : distance(lower, wanted);
+        if (letters <= qMax(2, wanted.size() / 3) && !ranked.values().contains(name))
+            ranked.insert(letters, name);
+    }
+    return ranked.values().mid(0, 5);
 }
 
 QVariant CParameterValues::valueForText(const CItem* item, const QString& text, QString* error)
@@ -146,9 +201,10 @@ QVariant CParameterValues::valueForText(const CItem* item, const QString& text, 
 int CParameterValues::editRecord(CTreeModel* model, QList<CDataPoint>* records, const QString& nameOrCaption,
                                   const QString& text, QString* error)
 {
-    const CItem* item = findItem(model, nameOrCaption);
+    QStringList closest;
+    const CItem* item = findItem(model, nameOrCaption, &closest);
     if (!item) {
-        *error = tr("The device has no item '%1'.").arg(nameOrCaption);
+        *error = tr("The device has no item '%1'.").arg(nameOrCaption) + closestText(closest);
         return -1;
     }
     const QVariant value = valueForText(item, text, error);

@@ -54,9 +54,16 @@ public:
     // then the file's records the model lacks.
     static QList<Difference> differences(CTreeModel* model, const QList<CDataPoint>& records);
 
-    // The value item (object name, or caption as the user sees it) of the
-    // model, or null; object and group rows hold no value.
-    static CItem* findItem(CTreeModel* model, const QString& nameOrCaption);
+    // The value item of the model named by its object name or its caption
+    // in any of its languages, case-insensitively, or null; object and group
+    // rows hold no value. Without one item that fits, closest names the
+    // items the user may have meant (all that fit when several do).
+    static CItem* findItem(CTreeModel* model, const QString& nameOrCaption, QStringList* closest = nullptr);
+    // Of the names, those closest to the one typed (containing it, or a few
+    // letters off), case-insensitively; at most five.
+    static QStringList closestNames(const QStringList& names, const QString& typed);
+    // " Did you mean: A, B?" for a message, empty without names.
+    static QString closestText(const QStringList& closest);
 
     // The device value of a text the user typed for item, or an invalid
     // variant with the reason (items the user cannot write included).

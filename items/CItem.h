@@ -148,6 +148,8 @@ public:
 
     QString caption() const;
     QString caption(const QString& language) const;
+    // The languages the item's texts are translated into.
+    QStringList languages() const { return m_translations.keys(); }
     QString unit() const;
     QString unit(const QString& language) const;
     QString specialValueText() const;

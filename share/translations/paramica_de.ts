@@ -953,6 +953,10 @@ Falsches Gerät ausgewählt! (&apos;%1&apos; != &apos;%2&apos;)</translation>
         <source>The file holds no value of %1.</source>
         <translation>Die Datei enthält keinen Wert für %1.</translation>
     </message>
+    <message>
+        <source>Did you mean: %1?</source>
+        <translation>Meinten Sie: %1?</translation>
+    </message>
 </context>
 <context>
     <name>CProgramTableModel</name>

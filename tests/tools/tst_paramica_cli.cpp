@@ -95,6 +95,8 @@ private slots:
                "Exception code 2 (Illegal Data Address)";
         QTest::newRow("missing register") << QStringList{} << QStringList{ "read" } << 2 << QStringList{}
                                           << "read needs --register ADDR.";
+        QTest::newRow("nothing to read") << QStringList{} << QStringList{ "read", "--register", "1", "--count", "0" } << 2
+                                         << QStringList{} << "Invalid --count '0' (1 to 125).";
         // Process values are read without retries and given up without a warning of the library.
         QTest::newRow("lost process values") << QStringList{ "--silent", "0x1200-0x1200" } << QStringList{ "show", "PabOut" }
                                              << 5 << QStringList{}
@@ -168,6 +170,8 @@ private slots:
                                                << "Invalid --timeout '0' (0.01 to 86400 seconds).";
         QTest::newRow("units backwards") << QStringList{ "scan", "--tcp", "127.0.0.1:1", "--units", "5-2" } << 2
                                          << "Invalid --units '5-2' (FIRST-LAST, from 1 to 247).";
+        QTest::newRow("missing image") << QStringList{ "update", "/nonexistent/TC200.bin", "--tcp", "127.0.0.1:1" } << 4
+                                       << "No firmware image /nonexistent/TC200.bin: no such file.";
         QTest::newRow("version") << QStringList{ "--version" } << 0 << "paramica " PARAMICA_VERSION " (library " PARAMICA_VERSION ")";
     }
 
@@ -251,14 +255,19 @@ private slots:
                                                << "Operating mode: Cooling";
         QTest::newRow("time of day") << QStringList{ "set", "Parameter", "Start time", "07:45" } << 0
                                      << "Start time: 07:45";
+        QTest::newRow("negative value without --") << QStringList{ "set", "Parameter", "Sensor correction", "-5" } << 0
+                                                   << "Sensor correction: -5 K";
+        QTest::newRow("German caption, any case") << QStringList{ "set", "parameter", "SOLLWERT", "-2,5" } << 0
+                                                  << "Setpoint: -2,5 °C";
         QTest::newRow("out of range") << QStringList{ "set", "Parameter", "Sollwerte_Sollwert", "999" } << 2
                                       << "'999' is not a valid value for Setpoint: 999 is above the maximum 150.";
         QTest::newRow("read-only item") << QStringList{ "set", "Parameter", "Profile version", "1" } << 2
                                         << "Profile version cannot be written.";
-        QTest::newRow("unknown item") << QStringList{ "set", "Parameter", "Nothing", "1" } << 2
-                                      << "Model 'Parameter' has no item 'Nothing'.";
-        QTest::newRow("unknown model") << QStringList{ "show", "Nothing" } << 2
-                                       << "The device has no model 'Nothing' (models: DeviceInfo, PabOut, Parameter, Setup).";
+        QTest::newRow("unknown item") << QStringList{ "set", "Parameter", "Setpont", "1" } << 2
+                                      << "Model 'Parameter' has no item 'Setpont'. Did you mean: Setpoint?";
+        QTest::newRow("unknown model") << QStringList{ "show", "Paramter" } << 2
+                                       << "The device has no model 'Paramter' (models: DeviceInfo, PabOut, Parameter, "
+                                          "Setup). Did you mean: Parameter?";
     }
 
     void setAndShow()
@@ -450,6 +459,9 @@ private slots:
         QCOMPARE(lines.at(5).count(';'), 5);
         QVERIFY(recorded.out.last().endsWith("rows recorded to " + csv));
         QCOMPARE(runOnDevice({ "record", csv, "--rotate", "3" }).exitCode, 2);
+        const Result empty = runOnDevice({ "record", csv, "--seconds", "0" });
+        QCOMPARE(empty.exitCode, 2);
+        QVERIFY2(empty.err.contains("Invalid --seconds '0' (1 to 604800)."), qPrintable(empty.err));
     }
 };
 

@@ -10,6 +10,7 @@
 #include "backend/CLanguage.h"
 #include "files/CDataPoint.h"
 #include "files/CParameterFile.h"
+#include "files/CParameterValues.h"
 #include "items/CGlobals.h"
 #include "models/CTreeModel.h"
 #include "protocol/CProtocolMaster.h"
@@ -36,6 +37,8 @@ const int IDENTIFY_TIMEOUT_MS = 30000;
 const int IDLE_WATCH_MS = 50;
 const int DEFAULT_TAG_TIMEOUT_S = 30;
 const int MAX_TIMEOUT_S = 86400;
+// Stands for the minus of a negative number while the options are parsed.
+const QChar NEGATIVE_MARK(0x1);
 // A tag already on the reader is reported within this time (pcscd polls the
 // reader): only a reader that stays empty longer is worth a word, and it is
 // said before half of the wait has passed.
@@ -114,8 +117,22 @@ QString CCommandLine::helpText() const
                          "4 file error, 5 device error.");
 }
 
-int CCommandLine::run(const QStringList& arguments)
+QString CCommandLine::escapeNegative(const QString& argument)
 {
+    static const QRegularExpression negative(QStringLiteral("^-[0-9]"));
+    return negative.match(argument).hasMatch() ? NEGATIVE_MARK + argument.mid(1) : argument;
+}
+
+QString CCommandLine::unescapeNegative(const QString& argument)
+{
+    return argument.startsWith(NEGATIVE_MARK) ? QLatin1Char('-') + argument.mid(1) : argument;
+}
+
+int CCommandLine::run(const QStringList& rawArguments)
+{
+    QStringList arguments;
+    for (const QString& argument : rawArguments)
+        arguments.append(escapeNegative(argument));
     if (!m_parser.parse(arguments)) {
         printError(m_parser.errorText());
         return EXIT_USAGE;
@@ -141,7 +158,9 @@ int CCommandLine::run(const QStringList& arguments)
         }
         m_answerTimeoutMs = int(seconds * 1000);
     }
-    const QStringList positional = m_parser.positionalArguments();
+    QStringList positional;
+    for (const QString& argument : m_parser.positionalArguments())
+        positional.append(unescapeNegative(argument));
     if (positional.isEmpty()) {
         printError(QStringLiteral("No command given. See --help."));
         return EXIT_USAGE;
@@ -193,12 +212,15 @@ int CCommandLine::run(const QStringList& arguments)
     return result;
 }
 
-bool CCommandLine::parseNumber(const QString& option, int maximum, int* value)
+bool CCommandLine::parseNumber(const QString& option, int maximum, int* value, int minimum)
 {
     bool ok = false;
     const uint number = m_parser.value(option).toUInt(&ok, 0);
-    if (!ok || number > uint(maximum)) {
-        printError(QStringLiteral("Invalid --%1 '%2' (0 to %3).").arg(option, m_parser.value(option)).arg(maximum));
+    if (!ok || number > uint(maximum) || number < uint(minimum)) {
+        printError(QStringLiteral("Invalid --%1 '%2' (%3 to %4).")
+                       .arg(option, this->option(option))
+                       .arg(minimum)
+                       .arg(maximum));
         return false;
     }
     *value = int(number);
@@ -472,9 +494,13 @@ CTreeModel* CCommandLine::namedModel(const QString& name)
     if (CTreeModel* model = m_backend->model(name))
         return model;
     QStringList models;
-    for (const CTreeModel* model : m_backend->models())
+    for (CTreeModel* model : m_backend->models()) {
+        if (model->objectName().compare(name, Qt::CaseInsensitive) == 0)
+            return model;
         models.append(model->objectName());
-    printError(QStringLiteral("The device has no model '%1' (models: %2).").arg(name, models.join(QStringLiteral(", "))));
+    }
+    printError(QStringLiteral("The device has no model '%1' (models: %2).").arg(name, models.join(QStringLiteral(", ")))
+               + CParameterValues::closestText(CParameterValues::closestNames(models, name)));
     m_exitCode = EXIT_USAGE;
     return nullptr;
 }

@@ -49,10 +49,10 @@ public:
     int run(const QStringList& arguments);
 
     CDataBackend* backend() const { return m_backend; }
-    QString option(const QString& name) const { return m_parser.value(name); }
+    QString option(const QString& name) const { return unescapeNegative(m_parser.value(name)); }
     bool isSet(const QString& name) const { return m_parser.isSet(name); }
-    // The option as a number from 0 to maximum (decimal or 0x hex); prints why not.
-    bool parseNumber(const QString& option, int maximum, int* value);
+    // The option as a number from minimum to maximum (decimal or 0x hex); prints why not.
+    bool parseNumber(const QString& option, int maximum, int* value, int minimum = 0);
     // The exit code that goes with the last failed step below.
     int failure() const { return m_exitCode; }
 
@@ -118,6 +118,10 @@ public:
     static QString hexWord(int value);
 
 private:
+    // Negative numbers ("-5") are arguments, not options: they pass the
+    // parser in disguise and are restored after it.
+    static QString escapeNegative(const QString& argument);
+    static QString unescapeNegative(const QString& argument);
     QString helpText() const;
     // Follows the answers of the device just connected to.
     void watchAnswers();

@@ -151,9 +151,11 @@ int CDeviceCommands::set(const QStringList& arguments)
     if (!model || !m_commandLine.readModel(model))
         return m_commandLine.failure();
 
-    CItem* item = CParameterValues::findItem(model, itemName);
+    QStringList closest;
+    CItem* item = CParameterValues::findItem(model, itemName, &closest);
     if (!item) {
-        CCommandLine::printError(QStringLiteral("Model '%1' has no item '%2'.").arg(modelName, itemName));
+        CCommandLine::printError(QStringLiteral("Model '%1' has no item '%2'.").arg(model->objectName(), itemName)
+                                 + CParameterValues::closestText(closest));
         return CCommandLine::EXIT_USAGE;
     }
     QString refusal;

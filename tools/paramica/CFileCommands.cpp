@@ -223,7 +223,7 @@ int CFileCommands::edit(const QStringList& arguments)
 int CFileCommands::record(const QString& fileName)
 {
     int seconds = 0;
-    if (!m_commandLine.parseNumber(QStringLiteral("seconds"), MAX_RECORD_SECONDS, &seconds) || seconds == 0)
+    if (!m_commandLine.parseNumber(QStringLiteral("seconds"), MAX_RECORD_SECONDS, &seconds, 1))
         return CCommandLine::EXIT_USAGE;
     int interval = 0;
     if (m_commandLine.isSet(QStringLiteral("rotate"))) {

@@ -98,6 +98,11 @@ int CFirmwareCommands::firmware()
 int CFirmwareCommands::update(const QStringList& arguments)
 {
     const bool inBootLoader = m_commandLine.isSet(QStringLiteral("bootloader"));
+    if (!arguments.isEmpty() && !QFileInfo(arguments.first()).isFile()) {
+        CCommandLine::printError(
+            QStringLiteral("No firmware image %1: no such file.").arg(QDir::toNativeSeparators(arguments.first())));
+        return CCommandLine::EXIT_FILE_ERROR;
+    }
     // A device in its boot loader answers no scan: there is no device to
     // identify and no parameter to keep.
     if (!(inBootLoader ? m_commandLine.connectDevice() : m_commandLine.identifyDevice()))

@@ -203,7 +203,7 @@ int CRegisterCommands::read()
         return CCommandLine::EXIT_USAGE;
     }
     if (!m_commandLine.parseNumber(QStringLiteral("register"), 0xFFFF, &address)
-        || !m_commandLine.parseNumber(QStringLiteral("count"), MAX_READ_REGISTERS, &count) || count == 0)
+        || !m_commandLine.parseNumber(QStringLiteral("count"), MAX_READ_REGISTERS, &count, 1))
         return CCommandLine::EXIT_USAGE;
     if (!m_commandLine.connectDevice())
         return m_commandLine.failure();
